@@ -1,6 +1,7 @@
 // What the download job, the picture saver and the update check ask of the main window.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,4 +26,7 @@ public:
     virtual void select_page(std::string_view tab_control, int page) = 0;
     // A message box with one OK button; returns when the user has closed it.
     virtual void message_box(const std::string& text, const std::string& caption) = 0;
+    // Runs `request` on the window thread and waits for it; the operations above, called from
+    // inside it, act at once. Lets a caller check and act as one step relative to the handlers.
+    virtual void run_on_window(const std::function<void()>& request) = 0;
 };
