@@ -1,8 +1,11 @@
 // Files and folders over std::filesystem, taking GBK path texts with "\\" separators.
 #include "platform/files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <fstream>
 #include <system_error>
 
@@ -49,4 +52,32 @@ bool write_file(std::string_view gbk_path, std::string_view bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
     return !out.fail();
+}
+
+bool write_file_atomically(std::string_view gbk_path, std::string_view bytes) {
+    const std::filesystem::path target = native_path(gbk_path);
+    std::string tmpl = (target.parent_path() / ("." + target.filename().string() + ".part-XXXXXX")).string();
+    int fd = mkstemp(tmpl.data());
+    if (fd < 0) return false;
+    fchmod(fd, 0644);
+    bool ok = true;
+    for (size_t done = 0; ok && done < bytes.size();) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
+    }
+    ok = (::close(fd) == 0) && ok;
+    std::error_code ec;
+    if (ok) std::filesystem::rename(tmpl, target, ec);
+    if (!ok || ec) {
+        std::filesystem::remove(tmpl, ec);
+        return false;
+    }
+    return true;
+}
+
+bool file_exists(std::string_view gbk_path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(native_path(gbk_path), ec);
 }

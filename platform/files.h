@@ -20,3 +20,10 @@ bool make_folder(std::string_view gbk_path);
 
 // Writes `bytes` as the whole content of the file (created or emptied); true on success.
 bool write_file(std::string_view gbk_path, std::string_view bytes);
+
+// Writes `bytes` to a fresh temporary file beside the target and renames it over the target,
+// so the target holds either its old content or the whole new one, never a part. True on success.
+bool write_file_atomically(std::string_view gbk_path, std::string_view bytes);
+
+// True when the path names an existing regular file.
+bool file_exists(std::string_view gbk_path);

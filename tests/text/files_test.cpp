@@ -42,6 +42,19 @@ TEST(Files, WriteFileReplacesTheWholeContent) {
     EXPECT_FALSE(write_file(dir.gbk_path() + "\\missing\\x.jpg", "ab"));
 }
 
+TEST(Files, AtomicWriteLeavesOnlyTheFinishedFile) {
+    TempDir dir;
+    const std::string file = dir.gbk_path() + "\\" + gbk("(2)属性图.jpg");
+    EXPECT_FALSE(file_exists(file));
+    ASSERT_TRUE(write_file_atomically(file, "first"));
+    ASSERT_TRUE(write_file_atomically(file, "second"));
+    EXPECT_TRUE(file_exists(file));
+    EXPECT_EQ(read_bytes(dir.path() / "(2)属性图.jpg"), "second");
+    // No temporary file is left beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+    EXPECT_FALSE(write_file_atomically(dir.gbk_path() + "\\missing\\x.jpg", "ab"));
+}
+
 TEST(Files, RunDirectoryHoldsTheRunningProgram) {
     std::filesystem::path dir = native_path(run_directory());
     EXPECT_TRUE(std::filesystem::exists(dir / "text_tests"));
