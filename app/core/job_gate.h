@@ -1,0 +1,96 @@
+// The job gate: how the window thread pauses, continues and stops a download worker.
+#pragma once
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "core/window_ops.h"
+
+// Thrown on a worker whose gate has been stopped; caught where the worker thread begins.
+struct JobStopped {};
+
+// One per worker. The window thread holds and releases it (pause, continue, the stop
+// confirmation) and stops it; the worker passes it before every step. Holds count like
+// thread suspensions, so releasing one hold leaves an earlier one in force.
+class JobGate {
+public:
+    // Window thread.
+    void suspend();
+    void resume();
+    void stop();
+
+    // Any thread.
+    bool held() const;     // suspended or stopped: the worker may take no step now
+    bool stopped() const;
+
+    // Worker thread: waits while suspended; false once stopped.
+    bool pass();
+    // Worker thread: waits while suspended, then runs `step` with the gate locked, so a
+    // suspension or stop takes effect wholly before or wholly after it. Throws JobStopped
+    // when the gate is stopped. `step` must not wait for the window.
+    void step(const std::function<void()>& step);
+
+    // The worker's end: set when its thread leaves the job, whatever the reason.
+    void mark_finished();
+    bool finished() const;
+    // For tests: wait (up to `limit_s`) until the worker has finished, or until `n` threads
+    // are waiting at the gate. True when that happened.
+    bool wait_finished(double limit_s = 60) const;
+    bool wait_waiting(int n, double limit_s = 60) const;
+
+private:
+    bool wait_open(std::unique_lock<std::mutex>& lock);
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    int holds_ = 0;
+    bool stopped_ = false;
+    bool finished_ = false;
+    int waiting_ = 0;
+};
+
+// The gate of the job running on the calling thread (null outside a worker). The exported
+// host gate reaches it, so requests and extractor libraries on a worker obey that worker's
+// gate, and an old stopped worker still unwinding never sees a newer one.
+JobGate* current_job_gate();
+
+// Makes `gate` the calling thread's job gate for the life of this object.
+class JobGateScope {
+public:
+    explicit JobGateScope(JobGate& gate);
+    ~JobGateScope();
+    JobGateScope(const JobGateScope&) = delete;
+    JobGateScope& operator=(const JobGateScope&) = delete;
+
+private:
+    JobGate* previous_;
+};
+
+// The worker's view of the window: every read and every change passes the gate first, and a
+// change is checked and made as one request on the window thread, so nothing reaches the
+// window after the handler that paused or stopped the job.
+class JobSteps {
+public:
+    JobSteps(WindowOps& window, JobGate& gate) : window_(window), gate_(gate) {}
+
+    WindowOps& window() { return window_; }
+    JobGate& gate() { return gate_; }
+
+    // Waits while suspended; throws JobStopped once stopped.
+    void pass();
+
+    std::string text(std::string_view control);
+    bool checked(std::string_view control);
+    void log(const std::string& text);
+    void set_job_buttons(JobButtons state);
+    // Runs `change` on the window thread unless the gate is held there and then; waits for the
+    // gate and tries again when it was.
+    void on_window(const std::function<void()>& change);
+
+private:
+    WindowOps& window_;
+    JobGate& gate_;
+};
