@@ -2,12 +2,18 @@
 #include "extractors/exports.h"
 #include "extractors/falcongrab/stock.h"
 #include "extractors/falcongrab/tmall_record.h"
+#include "extractors/record.h"
+#include "webkit/web_request.h"
 
 #include <string>
+#include <string_view>
 
 namespace {
 // The text the last falcongrab call returned; a static object, so unloading frees it.
 std::string last_record;
+
+// Fetches the page and reads it; a failed fetch reads as an empty page.
+std::string build_tmall_record(std::string_view address) { return tmall_page_record(page_text(web_request(address))); }
 }  // namespace
 
 extern "C" const char* falcongrab(const char* url) {

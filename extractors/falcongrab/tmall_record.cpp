@@ -1,4 +1,4 @@
-// Tmall item page -> item record: the pure page reading and the fetching routine around it.
+// Tmall item page text -> item record.
 #include "extractors/falcongrab/tmall_record.h"
 
 #include "build_config.h"
@@ -7,7 +7,6 @@
 #include "webkit/header_text.h"
 #include "webkit/regex_matcher.h"
 #include "webkit/text.h"
-#include "webkit/web_request.h"
 
 namespace {
 // The hidden seller input ends its line with " />" and a carriage return.
@@ -41,8 +40,4 @@ std::string tmall_page_record(std::string_view page) {
     const std::string pictures = picture_part(picture_objects(matcher, "https://"));
 
     return item_record(shopinfo, pictures);
-}
-
-std::string build_tmall_record(std::string_view address) {
-    return tmall_page_record(page_text(web_request(address)));
 }

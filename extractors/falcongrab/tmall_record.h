@@ -1,4 +1,4 @@
-// Tmall item page -> item record: the pure page reading and the fetching routine around it.
+// Tmall item page text -> item record.
 #pragma once
 
 #include <string>
@@ -8,5 +8,3 @@
 // list when it has one, otherwise from its 60x60 thumbnail links.
 std::string tmall_page_record(std::string_view page);
 
-// Fetches the page at `address` and returns its record. A failed fetch reads as an empty page.
-std::string build_tmall_record(std::string_view address);

@@ -1,14 +1,11 @@
-// Taobao item page -> item record: the pure page reading and the fetching routine around it.
+// Taobao item page text -> item record.
 #include "extractors/kestrelgrab/taobao_record.h"
 
 #include "extractors/record.h"
 #include "platform/codepage.h"
-#include "platform/files.h"
-#include "platform/host_gate.h"
 #include "webkit/header_text.h"
 #include "webkit/regex_matcher.h"
 #include "webkit/text.h"
-#include "webkit/web_request.h"
 
 namespace {
 // The g_config members of the page, blanks counted exactly as the page aligns them.
@@ -16,12 +13,6 @@ constexpr std::string_view seller_nick_marker = "sellerNick       : '";
 constexpr std::string_view item_id_marker = " itemId           : '";
 constexpr std::string_view picture_list_marker = "auctionImages    : [";
 constexpr std::string_view quoted_entry_pattern = "\"(.*?)\"";
-
-void keep_page_copy(std::string_view page) {
-    // A stopped job may leave no further file behind.
-    if (!pass_host_gate()) return;
-    write_file(run_directory() + "\\lswb.txt", page);  // a failed write changes nothing else
-}
 }  // namespace
 
 std::string taobao_page_record(std::string_view page) {
@@ -39,10 +30,4 @@ std::string taobao_page_record(std::string_view page) {
     const std::string pictures = picture_part(picture_objects(matcher, "https:"));
 
     return item_record(shopinfo, pictures);
-}
-
-std::string build_taobao_record(std::string_view address) {
-    const std::string page = page_text(web_request(address));
-    keep_page_copy(page);
-    return taobao_page_record(page);
 }
