@@ -80,11 +80,12 @@ const Credentials& credentials() {
     return made;
 }
 
-// The accepted socket of a request, found by its two port numbers, so a reply can reset it.
-int find_socket(int local_port, int remote_port) {
+// Accepted sockets of this process whose local port is `local_port` (and whose peer port is
+// `remote_port`, unless that is 0), found by looking through the open descriptors.
+std::vector<int> find_sockets(int local_port, int remote_port) {
+    std::vector<int> found;
     DIR* dir = opendir("/proc/self/fd");
-    if (dir == nullptr) return -1;
-    int found = -1;
+    if (dir == nullptr) return found;
     while (dirent* entry = readdir(dir)) {
         char* end = nullptr;
         long fd = std::strtol(entry->d_name, &end, 10);
@@ -96,13 +97,17 @@ int find_socket(int local_port, int remote_port) {
             local.ss_family != AF_INET || peer.ss_family != AF_INET)
             continue;
         if (ntohs(reinterpret_cast<sockaddr_in*>(&local)->sin_port) == local_port &&
-            ntohs(reinterpret_cast<sockaddr_in*>(&peer)->sin_port) == remote_port) {
-            found = static_cast<int>(fd);
-            break;
-        }
+            (remote_port == 0 || ntohs(reinterpret_cast<sockaddr_in*>(&peer)->sin_port) == remote_port))
+            found.push_back(static_cast<int>(fd));
     }
     closedir(dir);
     return found;
+}
+
+// The socket of one request, or -1.
+int find_socket(int local_port, int remote_port) {
+    std::vector<int> found = find_sockets(local_port, remote_port);
+    return found.empty() ? -1 : found.front();
 }
 
 }  // namespace
@@ -224,6 +229,10 @@ TestServer::~TestServer() {
     }
     s.http.stop();
     s.https->stop();
+    // A worker waiting on an idle kept-alive connection would wait out the whole keep-alive
+    // time; shutting those connections down ends the wait at once.
+    for (int port : {s.http_port, s.https_port})
+        for (int fd : find_sockets(port, 0)) shutdown(fd, SHUT_RDWR);
     if (s.http_thread.joinable()) s.http_thread.join();
     if (s.https_thread.joinable()) s.https_thread.join();
 }
