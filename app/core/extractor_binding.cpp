@@ -19,9 +19,12 @@ const Marketplace& tmall_marketplace() {
 }
 
 ExtractorBinder::ExtractorBinder(std::string first_directory, std::function<void()> end_program)
-    : first_directory_(std::move(first_directory)), end_program_(std::move(end_program)) {}
+    : first_directory_(std::move(first_directory)), end_program_(std::move(end_program)) {
+    // Other threads may be anywhere (a window, a transfer): end without running destructors.
+    if (!end_program_) end_program_ = [] { std::_Exit(1); };
+}
 
-ExtractorBinder::ExtractorBinder() : ExtractorBinder(run_directory(), [] { std::_Exit(1); }) {}
+ExtractorBinder::ExtractorBinder() : ExtractorBinder(run_directory()) {}
 
 std::string ExtractorBinder::missing_message(const Marketplace& market) {
     return gbk("无法使用下载组件 ") + market.library_file + gbk("：找不到该文件或其中的函数 ") +

@@ -28,10 +28,10 @@ const Marketplace& tmall_marketplace();
 class ExtractorBinder {
 public:
     // Libraries are looked for in `first_directory` (a GBK path text), then through the normal
-    // library search. `end_program` ends the process after the error message; if it returns,
-    // the job is abandoned as if stopped.
-    explicit ExtractorBinder(std::string first_directory, std::function<void()> end_program);
-    // The program's own directory, ending the process with status 1.
+    // library search. `end_program` ends the process after the error message (by default at
+    // once, with status 1); if it returns, the job is abandoned as if stopped.
+    explicit ExtractorBinder(std::string first_directory, std::function<void()> end_program = {});
+    // Looks in the program's own directory first.
     ExtractorBinder();
 
     // A copy of the record the marketplace's export gives for `line` ("" for no text). A

@@ -47,15 +47,23 @@ void MemoryWindow::select_page(std::string_view tab_control, int page) {
 }
 
 void MemoryWindow::message_box(const std::string& text, const std::string& caption) {
-    std::scoped_lock lock(window_thread_, state_mutex_);
-    messages_.emplace_back(text, caption);
-    std::fprintf(stderr, "%s: %s\n", gbk_to_utf8(caption).c_str(), gbk_to_utf8(text).c_str());
-    std::fflush(stderr);
+    {
+        std::scoped_lock lock(window_thread_, state_mutex_);
+        messages_.emplace_back(text, caption);
+        std::fprintf(stderr, "%s: %s\n", gbk_to_utf8(caption).c_str(), gbk_to_utf8(text).c_str());
+        std::fflush(stderr);
+    }
+    if (after_message) after_message();
 }
 
 void MemoryWindow::run_on_window(const std::function<void()>& request) {
+    if (before_request) before_request();
+    on_window(request);
+}
+
+void MemoryWindow::on_window(const std::function<void()>& handler) {
     std::lock_guard lock(window_thread_);
-    request();
+    handler();
 }
 
 std::string MemoryWindow::log() const {

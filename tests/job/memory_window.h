@@ -23,8 +23,13 @@ public:
     void message_box(const std::string& text, const std::string& caption) override;
     void run_on_window(const std::function<void()>& request) override;
 
+    // Test hooks: `before_request` runs on the caller's thread just before each run_on_window
+    // request reaches the window; `after_message` runs after a message box was recorded.
+    std::function<void()> before_request;
+    std::function<void()> after_message;
+
     // Runs `handler` as the window thread would: no request of a worker runs meanwhile.
-    void on_window(const std::function<void()>& handler) { run_on_window(handler); }
+    void on_window(const std::function<void()>& handler);
 
     void set_checked(std::string_view control, bool on);
     std::string log() const;

@@ -1,0 +1,331 @@
+// The download job with the in-memory window, the real extractor libraries and the test server.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/download_job.h"
+#include "job_pages.h"
+#include "memory_window.h"
+#include "platform/codepage.h"
+#include "platform/files.h"
+#include "support/temp_dir.h"
+#include "support/test_server.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string started = gbk("正努力获，耐心等待哈！\r\n\r\n启动了下载\r\n");
+const std::string finished = gbk("\r\n商品下载完毕！\r\n");
+const std::string paused = gbk("执行了暂停下载功能\r\n");
+const std::string continued = gbk("执行了继续下载功能\r\n");
+const std::string stopped = gbk("执行了结束下载\r\n");
+
+std::string recognised(const std::string& line) {
+    return gbk("\r\n获取商品：") + line + gbk("\r\n\r\n耐心等待取决于网速通常要3-5秒\r\n");
+}
+
+std::string unrecognised(const std::string& line, int n) {
+    return "\r\n" + line + gbk("\r\n第") + std::to_string(n) + gbk("无法识别的网址\r\n");
+}
+
+std::string title_line(const std::string& title, const std::string& id) {
+    return gbk("\r\n获取标题：" + title + " | 商品ID:" + id);
+}
+
+std::string main_picture(int i, int n, const std::string& url) {
+    return gbk("\r\n\r\n主图下载（" + std::to_string(i) + "/" + std::to_string(n) + ")") + url;
+}
+
+// Every folder (with a trailing "/") and file (with its bytes) below `root`, by UTF-8 path.
+std::map<std::string, std::string> tree(const fs::path& root) {
+    std::map<std::string, std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        const std::string rel = fs::relative(entry.path(), root).string();
+        if (entry.is_directory()) found[rel + "/"] = "";
+        else found[rel] = read_bytes(entry.path());
+    }
+    return found;
+}
+
+// The folders of one item and the given main pictures, as tree() shows them.
+std::map<std::string, std::string> item_tree(const std::string& folder, const std::string& name,
+                                             std::vector<int> pictures) {
+    std::map<std::string, std::string> t = {
+        {folder + "/", ""}, {folder + "/主图/", ""}, {folder + "/属性图/", ""}, {folder + "/描述图/", ""}};
+    for (int i : pictures) t[folder + "/主图/(" + std::to_string(i) + ")主图.jpg"] = picture_bytes(name, i);
+    return t;
+}
+
+class JobTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window.set_text("编辑框_保存位置", root.gbk_path());
+        window.set_checked("选择框_文件夹名包含ID", true);
+        window.set_checked("选择框_属性图", true);
+        window.set_checked("选择框_描述图", true);
+    }
+
+    void TearDown() override {
+        // Detached workers must be gone before the window and the server they use.
+        window.before_request = nullptr;
+        for (const auto& gate : workers) {
+            gate->stop();
+            gate->wait_finished();
+        }
+    }
+
+    // Presses 一键下载 with `addresses` in the box; gives the new worker's gate.
+    std::shared_ptr<JobGate> start(const std::string& addresses) {
+        window.set_text("编辑框_目标网址", addresses);
+        window.on_window([&] { control.start_clicked(); });
+        auto gate = control.worker_handle();
+        if (gate) workers.push_back(gate);
+        return gate;
+    }
+
+    void pause() { window.on_window([&] { control.pause_clicked(); }); }
+    void resume() { window.on_window([&] { control.continue_clicked(); }); }
+    void stop(bool ok) {
+        window.on_window([&] { control.stop_clicked([ok] { return ok; }); });
+    }
+
+    // Runs `action` as a window handler just before the worker's first request reaches the
+    // window: that request (a log text on its way) then meets the action's effect.
+    void before_first_request(std::function<void()> action) {
+        const auto test_thread = std::this_thread::get_id();
+        window.before_request = [this, test_thread, action, fired = std::make_shared<std::atomic<bool>>(false)] {
+            if (std::this_thread::get_id() != test_thread && !fired->exchange(true)) window.on_window(action);
+        };
+    }
+
+    vktest::TestServer server;
+    TempDir root;
+    MemoryWindow window;
+    JobControl control{window, std::make_shared<ExtractorBinder>()};
+    std::vector<std::shared_ptr<JobGate>> workers;
+};
+
+TEST_F(JobTest, TaobaoUnknownEmptyAndTmallLinesGiveTheRunLogFoldersAndPictures) {
+    const ServedItem taobao = serve_taobao(server, "tb", "夏装 T恤/男", "41234567890", 3);
+    const ServedItem tmall = serve_tmall(server, "tm", "天猫 商品：好", "5551", 2);
+    const std::string unknown = "https://www.example.com/item/1";
+    auto gate = start(taobao.line + "\r\n" + unknown + "\r\n\r\n" + tmall.line);
+    ASSERT_TRUE(gate->wait_finished());
+
+    std::string log = started + recognised(taobao.line) + title_line("夏装T恤男", "41234567890");
+    for (int i = 1; i <= 3; ++i) log += main_picture(i, 3, taobao.urls[i - 1]);
+    log += unrecognised(unknown, 2) + unrecognised("", 3);
+    log += recognised(tmall.line) + title_line("天猫商品好", "5551");
+    for (int i = 1; i <= 2; ++i) log += main_picture(i, 2, tmall.urls[i - 1]);
+    EXPECT_EQ(window.log(), log + finished);
+
+    auto expected = item_tree("夏装T恤男_41234567890", "tb", {1, 2, 3});
+    expected.merge(item_tree("天猫商品好_5551", "tm", {1, 2}));
+    EXPECT_EQ(tree(root.path()), expected);
+
+    std::vector<std::string> requested;
+    for (const auto& r : server.requests()) requested.push_back(r.path);
+    EXPECT_EQ(requested, (std::vector<std::string>{"/item.taobao.com/tb.htm", "/tb/1.jpg", "/tb/2.jpg", "/tb/3.jpg",
+                                                   "/detail.tmall.com/tm.htm", "/tm/1.jpg", "/tm/2.jpg"}));
+    EXPECT_EQ(read_bytes(native_path(run_directory()) / "lswb.txt"), taobao.page);
+    EXPECT_EQ(window.buttons(), JobButtons::idle);
+    EXPECT_EQ(window.pages(), (std::vector<std::pair<std::string, int>>{{"选择夹2", 1}}));
+}
+
+TEST_F(JobTest, AddressTextsAreTrimmedSplitAndMatchedByCharacter) {
+    struct Case {
+        std::string addresses;
+        std::string lines_log;
+    } cases[] = {
+        {"   ", ""},  // spaces only: a job without lines
+        // Only the ends of the whole text are trimmed; lines keep their spaces.
+        {gbk("　 x\r\n\r\ny　\r\n"), unrecognised("x", 1) + unrecognised("", 2) + unrecognised(gbk("y　"), 3)},
+        {"http://ITEM.TAOBAO.COM/1 ", unrecognised("http://ITEM.TAOBAO.COM/1", 1)},
+        // The marker would begin on the second byte of a double-byte character.
+        {"\x81item.taobao.com/1", unrecognised("\x81item.taobao.com/1", 1)},
+    };
+    for (const Case& c : cases) {
+        const std::string before = window.log();
+        auto gate = start(c.addresses);
+        ASSERT_TRUE(gate->wait_finished());
+        EXPECT_EQ(window.log().substr(before.size()), started + c.lines_log + finished) << c.addresses;
+        EXPECT_EQ(window.buttons(), JobButtons::idle);
+    }
+    EXPECT_EQ(server.request_count(), 0u);
+}
+
+TEST_F(JobTest, ALaterLineKeepsItsLeadingSpacesAndBothMarkersMeanTaobao) {
+    const ServedItem both = serve_taobao(server, "both", "Both", "7", 1);
+    server.serve("/detail.tmall.com/item.taobao.com/x", both.page);
+    const std::string both_line = server.http_url("/detail.tmall.com/item.taobao.com/x");
+    auto gate = start("first\r\n  " + both.line + "\r\n" + both_line);
+    ASSERT_TRUE(gate->wait_finished());
+    const std::string log = window.log();
+    EXPECT_NE(log.find(recognised("  " + both.line)), std::string::npos);
+    EXPECT_NE(log.find(recognised(both_line) + title_line("Both", "7")), std::string::npos);
+    // Only kestrelgrab writes the page beside the program.
+    EXPECT_EQ(read_bytes(native_path(run_directory()) / "lswb.txt"), both.page);
+}
+
+TEST_F(JobTest, AnEmptyAddressBoxAsksForAnAddressAndStartsNothing) {
+    window.set_text("编辑框_目标网址", "");
+    window.on_window([&] { control.start_clicked(); });
+    EXPECT_EQ(control.worker_handle(), nullptr);
+    EXPECT_EQ(window.messages(), (std::vector<std::pair<std::string, std::string>>{{gbk("请输入网址"), gbk("信息：")}}));
+    EXPECT_EQ(window.pages(), (std::vector<std::pair<std::string, int>>{{"选择夹1", 0}}));
+    EXPECT_EQ(window.log(), "");
+}
+
+TEST_F(JobTest, PauseHoldsATransferUntilContinue) {
+    const ServedItem item = serve_taobao(server, "p", "Paused", "1", 3, 2, 1000);
+    auto gate = start(item.line);
+    ASSERT_TRUE(server.wait_held("/p/2.jpg"));
+    pause();
+    const std::string at_pause = window.log();
+    EXPECT_EQ(at_pause, started + recognised(item.line) + title_line("Paused", "1") + main_picture(1, 3, item.urls[0]) +
+                            main_picture(2, 3, item.urls[1]) + paused);
+    server.release("/p/2.jpg");
+    ASSERT_TRUE(gate->wait_waiting(1));  // the worker now waits at its gate
+    EXPECT_EQ(window.log(), at_pause);
+    EXPECT_TRUE(server.requests_to("/p/3.jpg").empty());
+    EXPECT_EQ(tree(root.path()), item_tree("Paused_1", "p", {1}));
+    EXPECT_EQ(window.buttons(), JobButtons::paused);
+
+    resume();
+    ASSERT_TRUE(gate->wait_finished());
+    EXPECT_EQ(window.log(), at_pause + continued + main_picture(3, 3, item.urls[2]) + finished);
+    EXPECT_EQ(tree(root.path()), item_tree("Paused_1", "p", {1, 2, 3}));
+    EXPECT_EQ(window.buttons(), JobButtons::idle);
+}
+
+TEST_F(JobTest, ALogTextOnItsWayDoesNotSlipInAfterPauseOrStop) {
+    struct Case {
+        const char* what;
+        bool stops;
+        std::function<void(JobControl&)> action;
+        std::string log_after_action;
+    } cases[] = {
+        {"pause", false, [](JobControl& c) { c.pause_clicked(); }, paused},
+        {"stop", true, [](JobControl& c) { c.stop_clicked([] { return true; }); }, stopped},
+    };
+    for (const Case& c : cases) {
+        const std::string before = window.log();
+        before_first_request([this, &c] { c.action(control); });
+        auto gate = start("a\r\nb");
+        ASSERT_TRUE(c.stops ? gate->wait_finished() : gate->wait_waiting(1)) << c.what;
+        EXPECT_EQ(window.log().substr(before.size()), started + c.log_after_action) << c.what;
+        if (!c.stops) {
+            resume();
+            ASSERT_TRUE(gate->wait_finished());
+            EXPECT_EQ(window.log().substr(before.size()),
+                      started + paused + continued + unrecognised("a", 1) + unrecognised("b", 2) + finished);
+        }
+        ASSERT_TRUE(gate->wait_finished());
+        EXPECT_EQ(window.buttons(), JobButtons::idle) << c.what;
+    }
+}
+
+TEST_F(JobTest, StopCancelUndoesOnlyItsOwnHold) {
+    // Running: Cancel lets the job go on untouched.
+    before_first_request([this] { control.stop_clicked([] { return false; }); });
+    auto gate = start("a");
+    ASSERT_TRUE(gate->wait_finished());
+    EXPECT_EQ(window.log(), started + unrecognised("a", 1) + finished);
+
+    // Paused: after Cancel the job stays paused until 继续下载.
+    const std::string before = window.log();
+    before_first_request([this] { control.pause_clicked(); });
+    gate = start("b");
+    ASSERT_TRUE(gate->wait_waiting(1));
+    stop(false);
+    EXPECT_TRUE(gate->held());
+    EXPECT_FALSE(gate->finished());
+    EXPECT_EQ(window.buttons(), JobButtons::paused);
+    EXPECT_EQ(window.log().substr(before.size()), started + paused);
+    resume();
+    ASSERT_TRUE(gate->wait_finished());
+    EXPECT_EQ(window.log().substr(before.size()), started + paused + continued + unrecognised("b", 1) + finished);
+}
+
+TEST_F(JobTest, StopDuringATransferEndsTheWorkerAndANewJobStartsAtOnce) {
+    const ServedItem first = serve_taobao(server, "s", "Stopped", "1", 3, 2, 1000);
+    write_bytes(root.path() / "Stopped_1/主图/(2)主图.jpg", "earlier picture");
+    auto old_gate = start(first.line);
+    ASSERT_TRUE(server.wait_held("/s/2.jpg"));
+    stop(true);
+    const std::string at_stop = window.log();
+    EXPECT_EQ(at_stop, started + recognised(first.line) + title_line("Stopped", "1") + main_picture(1, 3, first.urls[0]) +
+                           main_picture(2, 3, first.urls[1]) + stopped);
+    EXPECT_EQ(window.buttons(), JobButtons::idle);
+
+    // The stopped worker may still be unwinding: the next job does not wait for it.
+    const ServedItem next = serve_taobao(server, "n", "Next", "2", 2, 2, 500);
+    auto new_gate = start(next.line);
+    ASSERT_NE(new_gate, old_gate);
+    ASSERT_TRUE(server.wait_held("/n/2.jpg"));
+    pause();  // pause and continue act on the new worker
+    server.release("/n/2.jpg");
+    ASSERT_TRUE(new_gate->wait_waiting(1));
+    resume();
+    ASSERT_TRUE(new_gate->wait_finished());
+    server.release("/s/2.jpg");
+    ASSERT_TRUE(old_gate->wait_finished());
+
+    EXPECT_EQ(window.log(), at_stop + started + recognised(next.line) + title_line("Next", "2") +
+                                main_picture(1, 2, next.urls[0]) + main_picture(2, 2, next.urls[1]) + paused + continued +
+                                finished);
+    // The item folder existed, so no subfolder was added; the picture in transfer at the stop
+    // left the earlier file as it was.
+    std::map<std::string, std::string> expected = {{"Stopped_1/", ""},
+                                                   {"Stopped_1/主图/", ""},
+                                                   {"Stopped_1/主图/(1)主图.jpg", picture_bytes("s", 1)},
+                                                   {"Stopped_1/主图/(2)主图.jpg", "earlier picture"}};
+    expected.merge(item_tree("Next_2", "n", {1, 2}));
+    EXPECT_EQ(tree(root.path()), expected);
+    EXPECT_TRUE(server.requests_to("/s/3.jpg").empty());
+}
+
+TEST_F(JobTest, StopWhilePausedEndsTheWorker) {
+    before_first_request([this] { control.pause_clicked(); });
+    auto gate = start("a");
+    ASSERT_TRUE(gate->wait_waiting(1));
+    stop(true);
+    ASSERT_TRUE(gate->wait_finished());
+    EXPECT_EQ(window.log(), started + paused + stopped);
+    EXPECT_EQ(window.buttons(), JobButtons::idle);
+}
+
+// A library that cannot be bound ends the program, in a child process, after the message.
+void run_without_tmall_library(bool library_present, const std::string& tmall_line) {
+    TempDir dir;
+    fs::copy_file(native_path(run_directory()) / "kestrelgrab.so",
+                  dir.path() / (library_present ? "falcongrab.so" : "kestrelgrab.so"));
+    MemoryWindow window;
+    JobControl control(window, std::make_shared<ExtractorBinder>(dir.gbk_path()));
+    window.set_text("编辑框_目标网址", "first\r\n" + tmall_line + "\r\nlast");
+    const std::string expected = started + unrecognised("first", 1) + recognised(tmall_line);
+    window.after_message = [&] {
+        if (window.log() == expected) std::fprintf(stderr, "log as expected\n");
+    };
+    window.on_window([&] { control.start_clicked(); });
+    control.worker_handle()->wait_finished();
+}
+
+TEST(JobDeathTest, AnUnboundTmallLibraryEndsTheProgramWithAMessage) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::string line = "http://127.0.0.1:1/detail.tmall.com/1.htm";
+    for (bool library_present : {false, true}) {
+        EXPECT_EXIT(run_without_tmall_library(library_present, line), ::testing::ExitedWithCode(1),
+                    "falcongrab\\.so.*falcongrab.*log as expected")
+            << (library_present ? "export missing" : "library missing");
+    }
+}
+
+}  // namespace
