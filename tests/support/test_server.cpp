@@ -201,6 +201,7 @@ TestServer::TestServer(Options options) : state_(std::make_shared<State>()) {
             s.dispatch(req, res, secure);
         };
         server.Get(".*", h).Post(".*", h).Put(".*", h).Delete(".*", h).Options(".*", h).Patch(".*", h);
+        server.set_tcp_nodelay(true);  // headers and body go in separate writes
         server.set_keep_alive_timeout(options.keep_alive_timeout.count());
         server.set_keep_alive_max_count(options.keep_alive_max_count);
         server.set_read_timeout(5);
