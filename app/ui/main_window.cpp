@@ -14,11 +14,13 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QToolBar>
 
@@ -163,6 +165,27 @@ QPixmap settings_picture() {
     return pixmap;
 }
 
+void scroll_to_end(QPlainTextEdit* edit) {
+    edit->ensureCursorVisible();
+    edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum());
+}
+
+// Scrolls the run log to its end once it is shown: a log filled while its page was hidden
+// has not been laid out for its real size.
+class EndFollower : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            auto* edit = static_cast<QPlainTextEdit*>(watched);
+            QMetaObject::invokeMethod(edit, [edit] { scroll_to_end(edit); }, Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+
 // A row of underscores wide enough for the rule under the toolbar.
 QString underscore_rule() { return QString(160, QLatin1Char('_')); }
 
@@ -242,6 +265,7 @@ void MainWindow::build_controls() {
     auto* log = make_multi_line(tabs2, 1, "编辑框_操作记录", {10, 31, 886, 189});
     // The log only grows; an undo history of it would double its memory.
     log->setUndoRedoEnabled(false);
+    log->installEventFilter(new EndFollower(log));
     set_colours(log, QColor(128, 224, 0), Qt::black);
 
     // Page 1: the download settings and the update check.

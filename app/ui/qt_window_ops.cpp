@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMetaObject>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QThread>
 
@@ -88,6 +89,7 @@ void QtWindowOps::append_log(const std::string& gbk_text) {
         log->moveCursor(QTextCursor::End);
         log->insertPlainText(to_widget_lines(from_gbk(gbk_text)));
         log->ensureCursorVisible();
+        log->verticalScrollBar()->setValue(log->verticalScrollBar()->maximum());
     });
 }
 
