@@ -16,6 +16,9 @@ namespace {
 constexpr uint32_t match_limit = 1'000'000;
 constexpr uint32_t depth_limit = 100'000;
 constexpr uint32_t heap_limit_kib = 64 * 1024;
+// Whole-search budget: the limits above bound one start position, this bounds their sum (an
+// attempt per position that scans to the end of a long line adds up to minutes over 1 MB).
+constexpr std::chrono::milliseconds time_budget{500};
 
 bool is_ascii_letter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
 bool is_digit(char16_t c) { return c >= u'0' && c <= u'9'; }
@@ -216,7 +219,6 @@ void RegexpObject::set_pattern(std::string_view gbk_pattern) {
     pattern_.assign(gbk_pattern);
     invalidate();
 }
-void RegexpObject::set_time_budget_ms(int ms) { time_budget_ms_ = ms; }
 
 void RegexpObject::invalidate() {
     std::lock_guard lock(cache_mutex_);
@@ -259,7 +261,7 @@ std::shared_ptr<const RegexpMatches> RegexpObject::execute(std::string_view gbk_
     std::unique_ptr<pcre2_match_data, MatchDataDeleter> data(pcre2_match_data_create_from_pattern(code, nullptr));
     std::unique_ptr<pcre2_match_context, MatchContextDeleter> context(pcre2_match_context_create(nullptr));
     if (!data || !context) return nullptr;
-    Deadline deadline{std::chrono::steady_clock::now() + std::chrono::milliseconds(time_budget_ms_)};
+    Deadline deadline{std::chrono::steady_clock::now() + time_budget};
     pcre2_set_match_limit(context.get(), match_limit);
     pcre2_set_depth_limit(context.get(), depth_limit);
     pcre2_set_heap_limit(context.get(), heap_limit_kib);

@@ -73,11 +73,6 @@ public:
     // after it. nullopt when execute would fail.
     std::optional<std::string> replace(std::string_view gbk_subject, std::string_view gbk_replacement) const;
 
-    // Wall-clock budget of one execute, in milliseconds (the per-attempt match limit bounds the
-    // rest). Exposed so that a caller with a different need can change it.
-    static constexpr int default_time_budget_ms = 500;
-    void set_time_budget_ms(int ms);
-
 private:
     struct Compiled;
     std::shared_ptr<const Compiled> compiled() const;
@@ -87,7 +82,6 @@ private:
     bool multiline_ = false;
     bool global_ = false;
     std::string pattern_;
-    int time_budget_ms_ = default_time_budget_ms;
 
     mutable std::mutex cache_mutex_;
     mutable std::shared_ptr<const Compiled> cache_;
