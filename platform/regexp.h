@@ -45,6 +45,7 @@ private:
 // the first Execute or Replace after a change. A pattern the dialect rejects makes Execute and
 // Replace fail. A search that would run away (deep backtracking, huge memory, or more than
 // a fraction of a second over a large subject) fails the same way.
+// A new object is case-sensitive, single-line, first-match-only, with an empty pattern.
 class RegexpObject {
 public:
     RegexpObject();
