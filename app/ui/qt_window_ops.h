@@ -7,6 +7,8 @@
 #include "core/window_ops.h"
 #include "ui/dialogs.h"
 
+// A call from another thread waits until the window thread has handled it, so the window
+// thread must never wait for a thread that may be inside one of these calls.
 class QtWindowOps : public WindowOps {
 public:
     // `window` holds the controls, found by object name; both must outlive every call.

@@ -155,6 +155,7 @@ private slots:
     void ops_job_buttons_data();
     void ops_job_buttons();
     void ops_nested_requests_act_directly();
+    void ops_texts_survive_the_window();
     void closing_ends_the_process();
 };
 
@@ -511,6 +512,23 @@ void MainWindowTest::ops_nested_requests_act_directly() {
     QCOMPARE(inside, std::this_thread::get_id());
     QCOMPARE(h.find<QPlainTextEdit>("编辑框_操作记录")->toPlainText(), u("主图\n"));
     QCOMPARE(h.find<QLineEdit>("编辑框_保存位置")->text(), QString::fromStdString(h.dir.path().string()) + u("/子"));
+}
+
+void MainWindowTest::ops_texts_survive_the_window() {
+    Harness h;
+    WindowOps& ops = h.window->ops();
+    // GBK with a user-defined character (AA A1) and a character whose trail byte is "\\".
+    const std::string text = g("图片") + "\xAA\xA1" + g("誠") + "a\\b";
+    for (const char* name : {"编辑框_保存位置", "标签_zxbanben", "编辑框_目标网址"}) {
+        ops.set_text(name, text);
+        QCOMPARE(ops.text(name), text);
+    }
+    // Bytes that are no GBK at all come back as something, never as a crash.
+    ops.set_text("编辑框_保存位置", "\xFF\x81");
+    QVERIFY(!ops.text("编辑框_保存位置").empty());
+    ops.set_text("编辑框_目标网址", g("甲\r\n乙\r\n"));
+    QCOMPARE(h.find<QPlainTextEdit>("编辑框_目标网址")->blockCount(), 3);
+    QCOMPARE(ops.text("编辑框_目标网址"), g("甲\r\n乙\r\n"));
 }
 
 // The child half: a window whose close must end the process while a thread is still busy.
