@@ -2,11 +2,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -29,6 +31,7 @@
 #include "platform/profile.h"
 #include "support/temp_dir.h"
 #include "ui/main_window.h"
+#include "ui/qt_dialogs.h"
 #include "ui/test_dialogs.h"
 
 namespace {
@@ -131,6 +134,19 @@ QToolButton* toolbar_button(Harness& h, int index) {
     return qobject_cast<QToolButton*>(bar->widgetForAction(bar->actions().at(index)));
 }
 
+// Runs `answer` on the next modal dialog once the dialog's own event loop shows it.
+void answer_next_modal(std::function<void(QWidget*)> answer) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            poll->stop();
+            poll->deleteLater();
+            answer(modal);
+        }
+    });
+    poll->start(5);
+}
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -156,6 +172,8 @@ private slots:
     void ops_job_buttons();
     void ops_nested_requests_act_directly();
     void ops_texts_survive_the_window();
+    void qt_dialogs_message_boxes();
+    void qt_dialogs_folder_picker();
     void closing_ends_the_process();
 };
 
@@ -529,6 +547,70 @@ void MainWindowTest::ops_texts_survive_the_window() {
     ops.set_text("编辑框_目标网址", g("甲\r\n乙\r\n"));
     QCOMPARE(h.find<QPlainTextEdit>("编辑框_目标网址")->blockCount(), 3);
     QCOMPARE(ops.text("编辑框_目标网址"), g("甲\r\n乙\r\n"));
+}
+
+void MainWindowTest::qt_dialogs_message_boxes() {
+    QtDialogs dialogs;
+    struct Row {
+        std::string caption;
+        QString shown_caption;
+        QMessageBox::StandardButton press;
+        bool expected;
+    };
+    const Row rows[] = {{"", u("信息："), QMessageBox::Ok, true},
+                        {g("确认"), u("确认"), QMessageBox::Cancel, false},
+                        {g("确认"), u("确认"), QMessageBox::Ok, true}};
+    for (const Row& row : rows) {
+        QString title, text;
+        int buttons = 0;
+        answer_next_modal([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box);
+            title = box->windowTitle();
+            text = box->text();
+            buttons = static_cast<int>(box->standardButtons());
+            box->button(row.press)->click();
+        });
+        bool ok = dialogs.message_ok_cancel(g("确定要结束下载吗？"), row.caption);
+        QCOMPARE(ok, row.expected);
+        QCOMPARE(title, row.shown_caption);
+        QCOMPARE(text, u("确定要结束下载吗？"));
+        QCOMPARE(buttons, int(QMessageBox::Ok | QMessageBox::Cancel));
+    }
+    QString title;
+    int buttons = 0;
+    answer_next_modal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        QVERIFY(box);
+        title = box->windowTitle();
+        buttons = static_cast<int>(box->standardButtons());
+        box->button(QMessageBox::Ok)->click();
+    });
+    dialogs.message_ok(g("有新版本"), "");
+    QCOMPARE(title, u("信息："));
+    QCOMPARE(buttons, int(QMessageBox::Ok));
+}
+
+void MainWindowTest::qt_dialogs_folder_picker() {
+    TempDir dir;
+    std::filesystem::path chosen = dir.path() / std::filesystem::u8path("相册");
+    std::filesystem::create_directory(chosen);
+    QtDialogs dialogs;
+    QString title, start;
+    answer_next_modal([&](QWidget* modal) {
+        auto* picker = qobject_cast<QFileDialog*>(modal);
+        QVERIFY(picker);
+        title = picker->windowTitle();
+        start = picker->directory().absolutePath();
+        picker->setDirectory(QString::fromStdString(chosen.string()));
+        static_cast<QDialog*>(picker)->accept();  // QFileDialog::accept, through the public slot
+    });
+    QCOMPARE(dialogs.pick_folder(g("选择相册的存放位置"), "/"), utf8_to_gbk(chosen.string()));
+    QCOMPARE(title, u("选择相册的存放位置"));
+    QCOMPARE(start, u("/"));
+
+    answer_next_modal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+    QCOMPARE(dialogs.pick_folder(g("选择相册的存放位置"), "/"), std::string());
 }
 
 // The child half: a window whose close must end the process while a thread is still busy.
