@@ -196,8 +196,9 @@ TEST_F(WebRequest, BrokenServersCostAtMostTheirTimeOut) {
     server.reset_mid_body("/reset", body, 50000);
     server.truncate_body("/short", std::string(100, 's'), 1000);
     server.huge_body("/huge", std::size_t{300} * 1024 * 1024, true);
+    server.hold("/silent", "never sent", vktest::TestServer::before_headers);  // not even headers
     for (bool https : {false, true}) {
-        for (const char* path : {"/stall", "/reset", "/short", "/huge"}) {
+        for (const char* path : {"/stall", "/silent", "/reset", "/short", "/huge"}) {
             expect_failed(fetch(url(path, https), 0, false, 1), std::string(path) + (https ? " https" : " http"));
         }
     }
