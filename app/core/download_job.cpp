@@ -31,6 +31,7 @@ void download_job(JobSteps& steps, ExtractorBinder& binder) {
     }
     steps.log(gbk("\r\n商品下载完毕！\r\n"));
     steps.set_job_buttons(JobButtons::idle);
+    steps.flush();
 }
 
 JobControl::JobControl(WindowOps& window, std::shared_ptr<ExtractorBinder> binder)
@@ -48,11 +49,13 @@ void JobControl::start_clicked() {
     // The worker owns what it uses: the gate, the binder and the window outlive it or the
     // process ends with them.
     std::thread([gate, binder = binder_, &window = window_] {
-        JobGateScope scope(*gate);
-        JobSteps steps(window, *gate);
-        try {
-            download_job(steps, *binder);
-        } catch (const JobStopped&) {
+        {
+            JobGateScope scope(*gate);
+            JobSteps steps(window, *gate);
+            try {
+                download_job(steps, *binder);
+            } catch (const JobStopped&) {
+            }
         }
         gate->mark_finished();
     }).detach();

@@ -46,6 +46,7 @@ std::string ExtractorBinder::extract_item(const Marketplace& market, const std::
                                           JobSteps& steps) {
     Bound* bound = bind(market);
     if (bound == nullptr) {
+        steps.flush();
         steps.window().message_box(missing_message(market), gbk("错误"));
         end_program_();
         throw JobStopped{};

@@ -34,24 +34,31 @@ bool JobGate::stopped() const {
     return stopped_;
 }
 
-bool JobGate::wait_open(std::unique_lock<std::mutex>& lock) {
+bool JobGate::wait_open(std::unique_lock<std::mutex>& lock, bool counted) {
     if (!stopped_ && holds_ > 0) {
-        ++waiting_;
-        changed_.notify_all();
+        if (counted) {
+            ++waiting_;
+            changed_.notify_all();
+        }
         changed_.wait(lock, [this] { return stopped_ || holds_ == 0; });
-        --waiting_;
+        if (counted) --waiting_;
     }
     return !stopped_;
 }
 
 bool JobGate::pass() {
     std::unique_lock lock(mutex_);
-    return wait_open(lock);
+    return wait_open(lock, true);
+}
+
+bool JobGate::wait_open() {
+    std::unique_lock lock(mutex_);
+    return wait_open(lock, false);
 }
 
 void JobGate::step(const std::function<void()>& step) {
     std::unique_lock lock(mutex_);
-    if (!wait_open(lock)) throw JobStopped{};
+    if (!wait_open(lock, true)) throw JobStopped{};
     step();
 }
 
@@ -93,6 +100,18 @@ extern "C" __attribute__((visibility("default"))) int vesklar_job_gate(void) {
 }
 static_assert(std::is_same_v<decltype(&vesklar_job_gate), vesklar_job_gate_fn>);
 
+JobSteps::JobSteps(WindowOps& window, JobGate& gate)
+    : window_(window), gate_(gate), courier_([this] { courier(); }) {}
+
+JobSteps::~JobSteps() {
+    {
+        std::lock_guard lock(mutex_);
+        closing_ = true;
+    }
+    changed_.notify_all();
+    courier_.join();  // the courier ends once delivered or stopped; it never waits for the worker
+}
+
 void JobSteps::pass() {
     if (!gate_.pass()) throw JobStopped{};
 }
@@ -107,23 +126,66 @@ bool JobSteps::checked(std::string_view control) {
     return window_.checked(control);
 }
 
-void JobSteps::log(const std::string& text) {
-    on_window([&] { window_.append_log(text); });
+void JobSteps::log(const std::string& text) { send(Change{text}); }
+
+void JobSteps::set_job_buttons(JobButtons state) { send(Change{{}, true, state}); }
+
+void JobSteps::send(Change change) {
+    pass();
+    {
+        std::lock_guard lock(mutex_);
+        queue_.push_back(std::move(change));
+    }
+    changed_.notify_all();
 }
 
-void JobSteps::set_job_buttons(JobButtons state) {
-    on_window([&] { window_.set_job_buttons(state); });
-}
-
-void JobSteps::on_window(const std::function<void()>& change) {
+void JobSteps::flush() {
     for (;;) {
         pass();
-        bool done = false;
-        window_.run_on_window([&] {
-            if (gate_.held()) return;  // a pause or stop came first: not now
-            change();
-            done = true;
-        });
-        if (done) return;
+        std::unique_lock lock(mutex_);
+        // Wakes also when the courier finds the gate held, so a stop is seen here.
+        changed_.wait(lock, [this] { return (queue_.empty() && !in_flight_) || gate_.held(); });
+        if (queue_.empty() && !in_flight_) break;
+    }
+    pass();  // after a stop the courier delivers nothing: the worker goes no further
+}
+
+void JobSteps::courier() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return !queue_.empty() || closing_; });
+        if (queue_.empty()) return;
+        std::vector<Change> batch;
+        batch.swap(queue_);
+        in_flight_ = true;
+        lock.unlock();
+
+        bool delivered = false;
+        while (!delivered && gate_.wait_open()) {
+            window_.run_on_window([&] {
+                if (gate_.held()) return;  // a pause or stop came first: not now
+                std::string texts;
+                for (const Change& change : batch) {
+                    if (!change.buttons) {
+                        texts += change.text;
+                        continue;
+                    }
+                    if (!texts.empty()) window_.append_log(texts);
+                    texts.clear();
+                    window_.set_job_buttons(change.state);
+                }
+                if (!texts.empty()) window_.append_log(texts);
+                delivered = true;
+            });
+            if (!delivered) changed_.notify_all();  // a flush waiting now sees the hold
+        }
+
+        lock.lock();
+        in_flight_ = false;
+        changed_.notify_all();
+        if (!delivered) {  // stopped: nothing more reaches the window
+            queue_.clear();
+            return;
+        }
     }
 }

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "core/window_ops.h"
 
@@ -28,6 +30,8 @@ public:
 
     // Worker thread: waits while suspended; false once stopped.
     bool pass();
+    // Like pass(), for helpers of the worker: their waiting is not counted by wait_waiting().
+    bool wait_open();
     // Worker thread: waits while suspended, then runs `step` with the gate locked, so a
     // suspension or stop takes effect wholly before or wholly after it. Throws JobStopped
     // when the gate is stopped. `step` must not wait for the window.
@@ -42,7 +46,7 @@ public:
     bool wait_waiting(int n, double limit_s = 60) const;
 
 private:
-    bool wait_open(std::unique_lock<std::mutex>& lock);
+    bool wait_open(std::unique_lock<std::mutex>& lock, bool counted);
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
@@ -69,12 +73,18 @@ private:
     JobGate* previous_;
 };
 
-// The worker's view of the window: every read and every change passes the gate first, and a
-// change is checked and made as one request on the window thread, so nothing reaches the
-// window after the handler that paused or stopped the job.
+// The worker's view of the window. Reads and changes pass the gate on the worker first. Log
+// texts and button changes then travel in order through a courier thread of the job, which
+// checks the gate and makes each batch of changes as one request on the window thread: nothing
+// reaches the window after the handler that paused or stopped the job (a held batch waits for
+// continue), and the worker never waits for the window to draw what it logged.
 class JobSteps {
 public:
-    JobSteps(WindowOps& window, JobGate& gate) : window_(window), gate_(gate) {}
+    JobSteps(WindowOps& window, JobGate& gate);
+    // Lets the courier deliver what is left (nothing once stopped) and waits for it.
+    ~JobSteps();
+    JobSteps(const JobSteps&) = delete;
+    JobSteps& operator=(const JobSteps&) = delete;
 
     WindowOps& window() { return window_; }
     JobGate& gate() { return gate_; }
@@ -86,11 +96,24 @@ public:
     bool checked(std::string_view control);
     void log(const std::string& text);
     void set_job_buttons(JobButtons state);
-    // Runs `change` on the window thread unless the gate is held there and then; waits for the
-    // gate and tries again when it was.
-    void on_window(const std::function<void()>& change);
+    // Waits until every change so far has reached the window; throws JobStopped once stopped.
+    void flush();
 
 private:
+    struct Change {
+        std::string text;  // appended to the log when no buttons are set
+        bool buttons = false;
+        JobButtons state = JobButtons::idle;
+    };
+    void send(Change change);
+    void courier();
+
     WindowOps& window_;
     JobGate& gate_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Change> queue_;
+    bool in_flight_ = false;
+    bool closing_ = false;
+    std::thread courier_;
 };

@@ -145,4 +145,5 @@ void save_item_pictures(const std::string& record, JobSteps& steps) {
             });
         }
     }
+    steps.flush();  // the item is done when its log is on the window
 }

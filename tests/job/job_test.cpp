@@ -187,6 +187,7 @@ TEST_F(JobTest, PauseHoldsATransferUntilContinue) {
     const ServedItem item = serve_taobao(server, "p", "Paused", "1", 3, 2, 1000);
     auto gate = start(item.line);
     ASSERT_TRUE(server.wait_held("/p/2.jpg"));
+    ASSERT_TRUE(window.wait_log_contains(main_picture(2, 3, item.urls[1])));
     pause();
     const std::string at_pause = window.log();
     EXPECT_EQ(at_pause, started + recognised(item.line) + title_line("Paused", "1") + main_picture(1, 3, item.urls[0]) +
@@ -259,6 +260,7 @@ TEST_F(JobTest, StopDuringATransferEndsTheWorkerAndANewJobStartsAtOnce) {
     write_bytes(root.path() / "Stopped_1/主图/(2)主图.jpg", "earlier picture");
     auto old_gate = start(first.line);
     ASSERT_TRUE(server.wait_held("/s/2.jpg"));
+    ASSERT_TRUE(window.wait_log_contains(main_picture(2, 3, first.urls[1])));
     stop(true);
     const std::string at_stop = window.log();
     EXPECT_EQ(at_stop, started + recognised(first.line) + title_line("Stopped", "1") + main_picture(1, 3, first.urls[0]) +
@@ -270,6 +272,7 @@ TEST_F(JobTest, StopDuringATransferEndsTheWorkerAndANewJobStartsAtOnce) {
     auto new_gate = start(next.line);
     ASSERT_NE(new_gate, old_gate);
     ASSERT_TRUE(server.wait_held("/n/2.jpg"));
+    ASSERT_TRUE(window.wait_log_contains(main_picture(2, 2, next.urls[1])));
     pause();  // pause and continue act on the new worker
     server.release("/n/2.jpg");
     ASSERT_TRUE(new_gate->wait_waiting(1));

@@ -77,6 +77,10 @@ struct Harness {
 
 const QString idle = "+---", running = "-+-+", paused = "--++";
 
+bool ends_with(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
 bool held(vktest::TestServer& server, const char* path) {
     return server.wait_held(path, std::chrono::milliseconds(1));
 }
@@ -106,6 +110,7 @@ void JobWindowTest::buttons_follow_pause_cancel_continue_and_stop() {
     auto gate = h.gate();
     QVERIFY(gate);
     QTRY_VERIFY_WITH_TIMEOUT(held(server, "/w/2.jpg"), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(ends_with(h.log(), main_picture(2, 4, item.urls[1])), 30000);
 
     h.button("按钮_暂停线程")->click();
     QCOMPARE(h.shown(), paused);
@@ -132,6 +137,7 @@ void JobWindowTest::buttons_follow_pause_cancel_continue_and_stop() {
     h.button("按钮_继续下载")->click();
     QCOMPARE(h.shown(), running);
     QTRY_VERIFY_WITH_TIMEOUT(held(server, "/w/3.jpg"), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(ends_with(h.log(), main_picture(3, 4, item.urls[2])), 30000);
 
     // OK ends the worker: nothing after the stop text, not even the held picture.
     h.dialogs.answer_ok_cancel(true);
