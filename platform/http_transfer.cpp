@@ -250,7 +250,6 @@ TransferResult perform_transfer(const TransferSpec& spec) {
     curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, on_prereq);
     curl_easy_setopt(h, CURLOPT_PREREQDATA, &hop);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, spec.connect_timeout_ms);
-    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(spec.max_body));
     curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     if (!spec.user_agent.empty()) curl_easy_setopt(h, CURLOPT_USERAGENT, spec.user_agent.c_str());
     if (share != nullptr) curl_easy_setopt(h, CURLOPT_SHARE, share);
@@ -287,6 +286,9 @@ TransferResult perform_transfer(const TransferSpec& spec) {
     for (;;) {
         curl_easy_setopt(h, CURLOPT_URL, url.c_str());
         set_method(h, method, spec, spec.body, with_body);
+        // A body announced larger than the bound fails at once; a HEAD reply has no body to bound.
+        curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE,
+                         method == "HEAD" ? curl_off_t{0} : static_cast<curl_off_t>(spec.max_body));
         curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, 0L);
 
         hop.reset();

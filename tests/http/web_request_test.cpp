@@ -216,6 +216,13 @@ TEST_F(WebRequest, EndlessBodyStopsAtTheBound) {
     expect_failed(fetch(server.http_url("/endless"), 0, false, 5), "endless");
 }
 
+TEST_F(WebRequest, HeadOfAHugeBodyIsNoFailure) {
+    server.huge_body("/huge", std::size_t{300} * 1024 * 1024, true);
+    Reply head = fetch(server.http_url("/huge"), 2);
+    EXPECT_EQ(head.status, 200);
+    EXPECT_NE(head.headers.find("Content-Length: 314572800\r\n"), std::string::npos) << head.headers;
+}
+
 TEST_F(WebRequest, TrickleWithinTheTimeOutCompletes) {
     // Six gaps of 300 ms: longer than the 1 s time-out in total, but no single gap is.
     std::string body = "abcdefghijklmnopqr";
