@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -319,6 +320,32 @@ void run_without_tmall_library(bool library_present, const std::string& tmall_li
     };
     window.on_window([&] { control.start_clicked(); });
     control.worker_handle()->wait_finished();
+}
+
+// With nothing in the first directory the library is found through the normal search.
+void run_with_library_on_search_path() {
+    vktest::TestServer server;
+    const ServedItem item = serve_tmall(server, "found", "Found", "4", 1);
+    TempDir empty, root;
+    MemoryWindow window;
+    window.set_text("编辑框_保存位置", root.gbk_path());
+    JobControl control(window, std::make_shared<ExtractorBinder>(empty.gbk_path()));
+    window.set_text("编辑框_目标网址", item.line);
+    window.on_window([&] { control.start_clicked(); });
+    control.worker_handle()->wait_finished();
+    const bool saved = read_bytes(root.path() / "Found/主图/(1)主图.jpg") == picture_bytes("found", 1);
+    std::_Exit(saved && window.messages().empty() ? 7 : 8);
+}
+
+TEST(JobDeathTest, ALibraryOutsideTheFirstDirectoryIsFoundThroughTheLibrarySearch) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // The child reads the search path when it starts.
+    const char* previous = std::getenv("LD_LIBRARY_PATH");
+    const std::string saved = previous ? previous : "";
+    setenv("LD_LIBRARY_PATH", native_path(run_directory()).c_str(), 1);
+    EXPECT_EXIT(run_with_library_on_search_path(), ::testing::ExitedWithCode(7), "");
+    if (previous) setenv("LD_LIBRARY_PATH", saved.c_str(), 1);
+    else unsetenv("LD_LIBRARY_PATH");
 }
 
 TEST(JobDeathTest, AnUnboundTmallLibraryEndsTheProgramWithAMessage) {
