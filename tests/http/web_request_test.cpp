@@ -257,6 +257,21 @@ TEST(WebRequestReuse, ConnectionClosedByTheServerIsReplacedNotEmpty) {
     EXPECT_EQ(ports.size(), 4u);
 }
 
+TEST(WebRequestReuse, RequestOnAConnectionTheServerDropsIsRetriedOnce) {
+    vktest::TestServer server;
+    server.serve("/first", "first");
+    server.drop_reused_connections("/pic", "picture");
+    for (bool https : {false, true}) {
+        server.clear_requests();
+        EXPECT_EQ(web_request(https ? server.https_url("/first") : server.http_url("/first")), "first");
+        EXPECT_EQ(web_request(https ? server.https_url("/pic") : server.http_url("/pic")), "picture");
+        auto seen = server.requests();
+        ASSERT_EQ(seen.size(), 3u);  // first; pic on the kept connection (dropped); pic again
+        EXPECT_EQ(seen[1].remote_port, seen[0].remote_port);
+        EXPECT_NE(seen[2].remote_port, seen[1].remote_port);
+    }
+}
+
 TEST(WebRequestReuse, ServerThatClosesAfterEveryRequest) {
     vktest::TestServer::Options options;
     options.keep_alive_max_count = 1;

@@ -366,6 +366,23 @@ void TestServer::huge_body(std::string_view path, std::size_t total, bool announ
     });
 }
 
+void TestServer::drop_reused_connections(std::string_view path, std::string body) {
+    State* s = state_.get();
+    state_->route(path, [s, body = std::move(body)](const httplib::Request& req, httplib::Response& res) {
+        std::size_t earlier = 0;
+        {
+            std::lock_guard lock(s->mutex);
+            for (const auto& r : s->received)
+                if (r.remote_port == req.remote_port) ++earlier;  // this request is one of them
+        }
+        if (earlier > 1) {
+            int fd = find_socket(req.local_port, req.remote_port);
+            if (fd >= 0) shutdown(fd, SHUT_RDWR);  // the reply then has nowhere to go
+        }
+        res.set_content(body, "application/octet-stream");
+    });
+}
+
 void TestServer::hold(std::string_view path, std::string body, std::size_t sent_before_hold,
                       std::string content_type) {
     State* s = state_.get();

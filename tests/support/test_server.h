@@ -112,6 +112,11 @@ public:
     // as they go; a client that hangs up ends the reply.
     void huge_body(std::string_view path, std::size_t total, bool announce_length);
 
+    // Answers `body` on a new connection, but a request arriving on a kept-alive connection
+    // that carried an earlier request is not answered: the server closes that connection (as a
+    // server does when its keep-alive time runs out just as the request arrives).
+    void drop_reused_connections(std::string_view path, std::string body);
+
     // ---- Holding a reply until the test releases it ----
     // A request for `path` gets the headers (with the Content-Length of `body`) and the first
     // `sent_before_hold` bytes of `body`, then waits until release(path) before sending the
