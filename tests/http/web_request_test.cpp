@@ -140,6 +140,9 @@ TEST_F(WebRequest, RedirectsAreFollowedUnlessSwitchedOff) {
     }
     // The cookie set on the way is sent to the next hop.
     EXPECT_EQ(server.requests_to("/final").at(0).header("Cookie"), "hop=1");
+    // ... and forgotten once the request is over.
+    EXPECT_EQ(fetch(server.http_url("/final")).body, "final body");
+    EXPECT_FALSE(server.requests_to("/final").back().has_header("Cookie"));
     EXPECT_EQ(fetch(server.http_url("/up")).body, "final body");
     expect_failed(fetch(server.https_url("/down")), "https to http");
 }
