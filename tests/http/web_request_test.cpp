@@ -243,6 +243,22 @@ TEST_F(WebRequest, SequentialRequestsShareOneConnection) {
     EXPECT_EQ(ports.size(), 1u);
 }
 
+TEST_F(WebRequest, ThreadsAtOnceEachGetTheirOwnReply) {
+    for (int i = 0; i < 4; ++i) server.serve("/t" + std::to_string(i), std::string(5000 + i, static_cast<char>('a' + i)));
+    std::vector<int> right(4, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int k = 0; k < 20; ++k) {
+                int i = (t + k) % 4;
+                std::string got = web_request(server.https_url("/t" + std::to_string(i)));
+                if (got == std::string(5000 + i, static_cast<char>('a' + i))) ++right[t];
+            }
+        });
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(right, std::vector<int>(4, 20));
+}
+
 TEST(WebRequestReuse, ConnectionClosedByTheServerIsReplacedNotEmpty) {
     vktest::TestServer::Options options;
     options.keep_alive_timeout = std::chrono::seconds(1);
