@@ -143,18 +143,27 @@ void JobSteps::flush() {
     for (;;) {
         pass();
         std::unique_lock lock(mutex_);
+        ++flushing_;  // the courier delivers at once
+        changed_.notify_all();
         // Wakes also when the courier finds the gate held, so a stop is seen here.
         changed_.wait(lock, [this] { return (queue_.empty() && !in_flight_) || gate_.held(); });
+        --flushing_;
         if (queue_.empty() && !in_flight_) break;
     }
     pass();  // after a stop the courier delivers nothing: the worker goes no further
 }
 
 void JobSteps::courier() {
+    // At most one delivery per display frame: texts logged meanwhile go in the same request,
+    // so a fast job does not make the window lay out and draw its log once per line.
+    constexpr auto frame = std::chrono::milliseconds(16);
+    auto last_delivery = std::chrono::steady_clock::now() - frame;
     std::unique_lock lock(mutex_);
     for (;;) {
         changed_.wait(lock, [this] { return !queue_.empty() || closing_; });
         if (queue_.empty()) return;
+        changed_.wait_until(lock, last_delivery + frame, [this] { return closing_ || flushing_ > 0; });
+        last_delivery = std::chrono::steady_clock::now();
         std::vector<Change> batch;
         batch.swap(queue_);
         in_flight_ = true;

@@ -115,5 +115,6 @@ private:
     std::vector<Change> queue_;
     bool in_flight_ = false;
     bool closing_ = false;
+    int flushing_ = 0;
     std::thread courier_;
 };
