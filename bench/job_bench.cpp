@@ -31,7 +31,6 @@ constexpr std::size_t picture_size = 100 * 1024;
 // One item page with 500 pictures of 100 KB, served over loopback (pictures over HTTPS).
 struct Fixture {
     Fixture() {
-        item = serve_taobao(server, "bench", "Bench", "1", 0);
         std::string list;
         for (int i = 1; i <= picture_count; ++i) {
             std::string bytes = picture_bytes("bench", i);
@@ -44,10 +43,11 @@ struct Fixture {
         const std::string page = gbk("<html><head><title>Bench-淘宝网</title><script>\n    itemId" + std::string(11, ' ') +
                                      ": '1',\n    auctionImages" + std::string(4, ' ') + ": [" + list + "]\n</script>");
         server.serve("/item.taobao.com/bench.htm", page, "text/html");
+        line = server.http_url("/item.taobao.com/bench.htm");
     }
 
     vktest::TestServer server;
-    ServedItem item;
+    std::string line;  // the address typed into the box
     std::vector<std::string> urls;
 };
 
@@ -57,7 +57,7 @@ double run_job(Fixture& f) {
     MainWindow window(run_dir.gbk_path(), dialogs, [](WindowOps&) {});
     auto* controller = new JobController(window);
     window.ops().set_text("编辑框_保存位置", save_root.gbk_path());
-    window.ops().set_text("编辑框_目标网址", f.item.line);
+    window.ops().set_text("编辑框_目标网址", f.line);
     window.show();
     QTimer wake;  // lets the loop below look at the worker between window requests
     wake.start(5);
