@@ -207,6 +207,31 @@ TEST_F(JobTest, PauseHoldsATransferUntilContinue) {
     EXPECT_EQ(window.buttons(), JobButtons::idle);
 }
 
+TEST_F(JobTest, PauseDuringThePageFetchHoldsTheExtractorLibrary) {
+    const ServedItem item = serve_taobao(server, "e", "Extract", "5", 1);
+    const std::string path = "/item.taobao.com/e.htm";
+    server.hold(path, item.page, 100, "text/html");
+    const fs::path lswb = native_path(run_directory()) / "lswb.txt";
+    write_bytes(lswb, "before the job");
+    auto gate = start(item.line);
+    ASSERT_TRUE(server.wait_held(path));
+    ASSERT_TRUE(window.wait_log_contains(recognised(item.line)));
+    pause();
+    server.release(path);
+    ASSERT_TRUE(gate->wait_waiting(1));  // inside kestrelgrab, at the job gate the program exports
+    EXPECT_EQ(read_bytes(lswb), "before the job");
+    EXPECT_EQ(server.request_count(), 1u);
+    EXPECT_EQ(window.log(), started + recognised(item.line) + paused);
+    EXPECT_TRUE(fs::is_empty(root.path()));
+
+    resume();
+    ASSERT_TRUE(gate->wait_finished());
+    EXPECT_EQ(read_bytes(lswb), item.page);
+    EXPECT_EQ(window.log(), started + recognised(item.line) + paused + continued + title_line("Extract", "5") +
+                                main_picture(1, 1, item.urls[0]) + finished);
+    EXPECT_EQ(tree(root.path()), item_tree("Extract_5", "e", {1}));
+}
+
 TEST_F(JobTest, ALogTextOnItsWayDoesNotSlipInAfterPauseOrStop) {
     struct Case {
         const char* what;
