@@ -17,7 +17,8 @@ namespace {
 // decimal point, an optional exponent; the rest is ignored, and no number at all reads as 0.
 double leading_decimal(std::string_view text) {
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n')) ++i;
+    auto is_blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };  // space, tab, LF, VT, FF, CR
+    while (i < text.size() && is_blank(text[i])) ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     std::size_t start = i, digits = 0;

@@ -94,8 +94,14 @@ W* make_on_page(TabControl* tabs, int page, const char* name, QRect geometry) {
     return widget;
 }
 
+// Labels show their text as it is: a version cut from a web page may hold markup.
+QLabel* plain(QLabel* label) {
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
 QLabel* make_label(QWidget* parent, const char* name, QRect geometry, const char* text) {
-    auto* label = make<QLabel>(parent, name, geometry);
+    auto* label = plain(make<QLabel>(parent, name, geometry));
     label->setText(text_of(text));
     return label;
 }
@@ -238,7 +244,7 @@ void MainWindow::build_controls() {
     tabs1->addTab(new QWidget, text_of("设置   "));
 
     // Page 0: the addresses, the save group and the inner tab control.
-    make_on_page<QLabel>(tabs1, 0, "标签8", {11, 31, 903, 24})
+    plain(make_on_page<QLabel>(tabs1, 0, "标签8", {11, 31, 903, 24}))
         ->setText(text_of("下面输入网址： 每行一个网址中间不要留空(不推荐同时下载多个)"));
     auto* addresses = make_multi_line(tabs1, 0, "编辑框_目标网址", {10, 58, 904, 123});
     set_colours(addresses, Qt::black, Qt::white);
@@ -258,7 +264,7 @@ void MainWindow::build_controls() {
     auto* tabs2 = make_on_page<TabControl>(tabs1, 0, "选择夹2", {9, 289, 904, 231});
     tabs2->addTab(new QWidget, text_of("使用说明"));
     tabs2->addTab(new QWidget, text_of("运行日志"));
-    auto* notes = make_on_page<QLabel>(tabs2, 0, "标签2", {16, 37, 696, 136});
+    auto* notes = plain(make_on_page<QLabel>(tabs2, 0, "标签2", {16, 37, 696, 136}));
     notes->setText(text_of(usage_notes));
     notes->setWordWrap(true);
     notes->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -307,6 +313,8 @@ void MainWindow::check_box_clicked(const CheckBoxSetting& setting, bool checked)
 
 void MainWindow::choose_location_clicked() {
     values_.picker_start_folder = picker_root_folder();
+    // The picker hands back the chosen path itself, not a blank-padded buffer, so nothing is
+    // trimmed: a folder name may well end in a blank, and trimming would name another folder.
     std::string path = dialogs_.pick_folder(gbk("选择相册的存放位置"), values_.picker_start_folder);
     ops_->set_text("编辑框_保存位置", path);
     if (ops_->text("编辑框_保存位置").empty()) ops_->set_text("编辑框_保存位置", run_dir_);

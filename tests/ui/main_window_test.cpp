@@ -217,6 +217,8 @@ void MainWindowTest::controls_match_the_table() {
                                                         .arg(placed.x()).arg(placed.y())
                                                         .arg(placed.width()).arg(placed.height())));
         if (row.text) QCOMPARE(widget_text(w), u(row.text));
+        // Labels never read their text as markup.
+        if (auto* label = qobject_cast<QLabel*>(w)) QCOMPARE(label->textFormat(), Qt::PlainText);
     }
     QString rule = widget_text(h.find("标签6"));
     QVERIFY(!rule.isEmpty());
@@ -363,8 +365,14 @@ void MainWindowTest::picker_choose_and_cancel() {
     QCOMPARE(location->text(), QString::fromStdString(h.dir.path().string()));
     QCOMPARE(h.stored("全局设置", "保存位置"), h.dir.gbk_path());
 
+    // A folder whose name ends in a full-width blank is kept as chosen.
+    h.dialogs.answer_folder(g("/srv/相册　"));
+    QTest::mouseClick(choose, Qt::LeftButton);
+    QCOMPARE(location->text(), u("/srv/相册　"));
+    QCOMPARE(h.stored("全局设置", "保存位置"), g("/srv/相册　"));
+
     auto picks = h.dialogs.calls_of(RecordingDialogs::Kind::pick_folder);
-    QCOMPARE(picks.size(), std::size_t(2));
+    QCOMPARE(picks.size(), std::size_t(3));
     for (const auto& call : picks) {
         QCOMPARE(call.text, g("选择相册的存放位置"));
         QCOMPARE(call.detail, std::string("/"));  // the root, whatever the location was

@@ -51,6 +51,7 @@ TEST_F(UpdateCheck, ComparesThePublishedVersionWithTheLabel) {
              Case{"1.0", "#Taobao@@1.1#taobao", "", Case::nothing},
              Case{"1.0", "no entry here", "", Case::nothing},
              Case{"1.0", "#taobao@@ 1.1 #taobao", " 1.1 ", Case::newer},
+             Case{"1.0", "#taobao@@\t\v\f\r\n1.1#taobao", "\t\v\f\r\n1.1", Case::newer},
              Case{"1.0", "#taobao@@+1.5beta#taobao", "+1.5beta", Case::newer},
              Case{"1.0", "#taobao@@1e1#taobao", "1e1", Case::newer},
              Case{"1.0", "#taobao@@15e-1#taobao", "15e-1", Case::newer},
