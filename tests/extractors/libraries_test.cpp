@@ -294,4 +294,19 @@ INSTANTIATE_TEST_SUITE_P(
         StockCase{"SemicolonOnAnEarlierLineDoesNotCount", "x;\n1627207:28341\",\"stock\":3}", "1627207:28341", 0}),
     [](const testing::TestParamInfo<StockCase>& info) { return std::string(info.param.name); });
 
+TEST(StockExport, ReadsTheSkuMapOfAnItemPage) {
+    const Library& library = loaded_library(tmall.file);
+    ASSERT_TRUE(library.loaded()) << library.error();
+    auto stock = reinterpret_cast<vesklar_stock_fn>(library.symbol("shuxingtushifoubaoliu_tmall"));
+    ASSERT_NE(stock, nullptr);
+    const std::string page = fixture(tmall, "item", ".html");
+
+    // The page's sku map: 28341/28315 has 0, 28341/28316 has 7, 28342/28315 has 0.
+    EXPECT_EQ(stock(page.c_str(), "1627207:28341"), 1);   // its second entry has stock
+    EXPECT_EQ(stock(page.c_str(), "20509:28316"), 1);
+    EXPECT_EQ(stock(page.c_str(), "1627207:28342"), 0);   // its only entry is empty
+    EXPECT_EQ(stock(page.c_str(), "20509:28315"), 0);     // both its entries are empty
+    EXPECT_EQ(stock(page.c_str(), "1627207:99999"), 0);
+}
+
 }  // namespace

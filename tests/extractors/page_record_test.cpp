@@ -57,7 +57,9 @@ INSTANTIATE_TEST_SUITE_P(
                  {"https://img.example.com/i1/a.jpg", "https://img.example.com/i2/b.jpg"}},
         PageCase{"SuffixDeletedTwice", taobao_page("马克杯-淘宝网 水杯-淘宝网", ""), "马克杯 水杯", "小鹿家", "41234567890", {}},
         PageCase{"TitleWithoutSuffixUnchanged", taobao_page("马克杯 淘宝", ""), "马克杯 淘宝", "小鹿家", "41234567890", {}},
-        PageCase{"TitleKeepsItsQuotes", taobao_page("\"爆款\"马克杯", ""), "\"爆款\"马克杯", "小鹿家", "41234567890", {}},
+        PageCase{"TitleAndNickKeepTheirQuotes",
+                 taobao_page("\"爆款\"马克杯", "", "    sellerNick       : '小\"鹿\"家',\n"), "\"爆款\"马克杯",
+                 "小\"鹿\"家", "41234567890", {}},
         PageCase{"OtherNickAlignmentGivesNoNick",
                  taobao_page("杯", "", "    sellerNick        : '小鹿家',\n"), "杯", "", "41234567890", {}},
         PageCase{"EmptyEntryGivesSchemeAlone", taobao_page("杯", "\"//img.example.com/i1/a.jpg\",\"\""), "杯",
@@ -67,7 +69,13 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"NoPictureList", "<title>杯-淘宝网</title>\n    sellerNick       : '店'\n", "杯", "店", "", {}},
         PageCase{"QuotesLeaveTheItemId",
                  "<title>杯</title>\n    itemId           : '\"5209\"8',\n    sellerNick       : '店',\n", "杯",
-                 "店", "52098", {}}),
+                 "店", "52098", {}},
+        PageCase{"ItemIdMarkerStartsWithABlank",
+                 "<title>杯</title>\n\titemId           : '7',\n    itemId           : '8',\n", "杯", "", "8", {}},
+        PageCase{"MarkersAreCaseSensitive",
+                 "<TITLE>杯</TITLE>\n    SellerNick       : '店',\n    ItemId           : '9',\n"
+                 "    AuctionImages    : [\"//img.example.com/a.jpg\"]\n",
+                 "", "", "", {}}),
     case_name);
 
 // A Tmall page: CR LF lines, the hidden seller input, the item id member and a picture source.
@@ -112,6 +120,12 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"QuotesLeaveTheTitle", tmall_page("\"爆款\"裙-tmall.com天猫", "{}"), "爆款裙", "绸缎坊", "536000111222", {}},
         PageCase{"TitleWithoutSuffixOnlyLosesQuotes", tmall_page("\"爆款\"裙 天猫", "{}"), "爆款裙 天猫", "绸缎坊",
                  "536000111222", {}},
+        PageCase{"SuffixInCapitalsStays", tmall_page("裙-TMALL.COM天猫", "{}"), "裙-TMALL.COM天猫", "绸缎坊",
+                 "536000111222", {}},
+        PageCase{"MarkersAreCaseSensitive",
+                 "<Title>裙</Title>\r\n<input type=\"hidden\" name=\"SELLER_NICKNAME\" value=\"店\" />\r\n"
+                 "{\"itemid\":\"5\",\"DEFAULT\":[\"//img.example.com/a.jpg\"]}\r\n",
+                 "", "", "", {}},
         PageCase{"BareLineFeedsGiveNoNick", tmall_page("裙", "{}", "", "\n"), "裙", "", "536000111222", {}},
         PageCase{"QuotesLeaveTheNick",
                  "<title>裙</title>\r\n<input type=\"hidden\" name=\"seller_nickname\" value=\"绸\"缎\"坊\" />\r\n", "裙",
