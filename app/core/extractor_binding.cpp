@@ -47,7 +47,17 @@ std::string ExtractorBinder::extract_item(const Marketplace& market, const std::
     Bound* bound = bind(market);
     if (bound == nullptr) {
         steps.flush();
-        steps.window().message_box(missing_message(market), gbk("错误"));
+        // Checked and shown as one request to the window: a job paused or stopped just before
+        // shows nothing yet, and a stopped one never does.
+        bool shown = false;
+        while (!shown) {
+            steps.pass();
+            steps.window().run_on_window([&] {
+                if (steps.gate().held()) return;
+                steps.window().message_box(missing_message(market), gbk("错误"));
+                shown = true;
+            });
+        }
         end_program_();
         throw JobStopped{};
     }

@@ -331,6 +331,27 @@ TEST_F(JobTest, StopWhilePausedEndsTheWorker) {
     EXPECT_EQ(window.buttons(), JobButtons::idle);
 }
 
+TEST_F(JobTest, AStopJustBeforeTheMissingLibraryMessageShowsNothing) {
+    TempDir empty;  // neither library here, nor on the library search path of this program
+    bool ended = false;
+    JobControl lone(window, std::make_shared<ExtractorBinder>(empty.gbk_path(), [&ended] { ended = true; }));
+    const std::string line = "http://127.0.0.1:1/detail.tmall.com/1.htm";
+    // Once the line's text is on the window, the next request is the message: stop meets it.
+    window.before_request = [&, test_thread = std::this_thread::get_id()] {
+        if (std::this_thread::get_id() != test_thread && window.log() == started + recognised(line))
+            window.on_window([&] { lone.stop_clicked([] { return true; }); });
+    };
+    window.set_text("编辑框_目标网址", line + "\r\nlast");
+    window.on_window([&] { lone.start_clicked(); });
+    auto gate = lone.worker_handle();
+    workers.push_back(gate);
+    ASSERT_TRUE(gate->wait_finished());
+    EXPECT_EQ(window.log(), started + recognised(line) + stopped);
+    EXPECT_TRUE(window.messages().empty());
+    EXPECT_FALSE(ended);
+    EXPECT_EQ(window.buttons(), JobButtons::idle);
+}
+
 // A library that cannot be bound ends the program, in a child process, after the message.
 void run_without_tmall_library(bool library_present, const std::string& tmall_line) {
     TempDir dir;

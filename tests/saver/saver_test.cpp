@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/job_gate.h"
@@ -294,6 +295,93 @@ TEST_F(SaverTest, FoldersAndFilesStayInsideTheSaveRoot) {
     std::vector<std::string> top;
     for (const auto& entry : fs::directory_iterator(root.path())) top.push_back(entry.path().filename().string());
     EXPECT_EQ(top, std::vector<std::string>{"save"});
+}
+
+TEST_F(SaverTest, ValuesAreReadInTheTextFormJsonCPrints) {
+    window.set_checked("选择框_属性图", false);
+    window.set_checked("选择框_描述图", false);
+    struct Case {
+        std::string record;
+        std::string title, id;  // as the log line shows them
+    } cases[] = {
+        // Escapes of the text form: the quotes go, then the title's backslashes and "/" are cleaned.
+        {R"({"shopinfo":[{"title":"a\\b\"c/d\n"},{},{"itemid":"x\"y/z"}]})", "abcdn", R"(x\y\/z)"},
+        // Numbers in digits; the id counts only at element 2.
+        {R"({"shopinfo":[{"title":1.5,"itemid":"0"},{"itemid":"1"},{"itemid":123}]})", "15", "123"},
+        {R"({"shopinfo":[{"title":"T","itemid":"9"}]})", "T", "null"},
+        {R"({"shopinfo":{"title":"T"}})", "null", "null"},
+        {R"({"shopinfo":[{"title":null},{},{"itemid":true}]})", "null", "true"},
+        // A GBK character whose second byte is "\\" keeps it; only the text form's escape goes.
+        {std::string("{\"shopinfo\":[{\"title\":\"\x95\\\\x\"}]}"), std::string("\x95\\x", 3), "null"},
+    };
+    for (const Case& c : cases) {
+        const std::string before = window.log();
+        save(c.record);
+        EXPECT_EQ(window.log().substr(before.size()),
+                  gbk("\r\n获取标题：") + c.title + gbk(" | 商品ID:") + c.id +
+                      gbk("\r\n\r\n设置里，属性图下载功能未启用\r\n\r\n设置里，描述图下载功能未启用"))
+            << c.record;
+    }
+    EXPECT_EQ(server.request_count(), 0u);
+}
+
+TEST_F(SaverTest, EachBoxIsReadWhenItsCategoryIsReached) {
+    // A box changed while an earlier category's picture is on its way still counts for this item.
+    struct Case {
+        const char* held;     // the picture held while the box changes
+        const char* box;
+        std::string log_tail;  // what follows the held picture's line
+    } cases[] = {
+        {"/m.jpg", "选择框_属性图", "\r\n\r\n设置里，属性图下载功能未启用\r\n\r\n描述图下载（1/1)"},
+        {"/p.jpg", "选择框_描述图", "\r\n\r\n设置里，描述图下载功能未启用"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        MemoryWindow w;
+        w.set_text("编辑框_保存位置", dir.gbk_path());
+        w.set_checked("选择框_属性图", true);
+        w.set_checked("选择框_描述图", true);
+        JobSteps s(w, gate);
+        const std::string prefix = std::string("/held") + c.held;  // paths of this case only
+        std::vector<std::string> urls;
+        for (const char* name : {"/m.jpg", "/p.jpg", "/d.jpg"}) {
+            const std::string path = prefix + name;
+            if (std::string(name) == c.held) server.hold(path, name, vktest::TestServer::before_headers, "image/jpeg");
+            else server.serve(path, name, "image/jpeg");
+            urls.push_back(server.https_url(path));
+        }
+        std::thread saver([&] {
+            save_item_pictures(record("B", "4", {urls[0]}, std::vector<std::string>{urls[1]},
+                                      std::vector<std::string>{urls[2]}), s);
+        });
+        const bool held = server.wait_held(prefix + c.held);
+        if (held) w.set_checked(c.box, false);
+        server.release(prefix + c.held);
+        saver.join();
+        ASSERT_TRUE(held) << c.held;
+
+        const std::string held_url = server.https_url(prefix + c.held);
+        const std::string log = w.log();
+        const std::size_t at = log.find(held_url);
+        ASSERT_NE(at, std::string::npos) << c.held;
+        std::string tail = gbk(c.log_tail);
+        if (std::string(c.held) == "/m.jpg") tail += urls[2];
+        EXPECT_EQ(log.substr(at + held_url.size()), tail) << c.held;
+        EXPECT_EQ(read_bytes(dir.path() / "B/主图/(1)主图.jpg"), "/m.jpg");
+    }
+}
+
+TEST_F(SaverTest, AnItemFolderThatCannotBeMadeStillLogsAndFetchesEveryPicture) {
+    // The save root is a file: no folder can be made below it, and the writes fail quietly.
+    const fs::path blocker = root.path() / "file";
+    write_bytes(blocker, "a file");
+    window.set_text("编辑框_保存位置", utf8_to_gbk(blocker.string()));
+    const std::string m = serve("/m.jpg", "m"), p = serve("/p.jpg", "p"), d = serve("/d.jpg", "d");
+    save(record("F", "1", {m}, std::vector<std::string>{p}, std::vector<std::string>{d}));
+    EXPECT_EQ(window.log(), gbk("\r\n获取标题：F | 商品ID:1\r\n\r\n主图下载（1/1)") + m +
+                                gbk("\r\n\r\n属性图下载（1/1)") + p + gbk("\r\n\r\n描述图下载（1/1)") + d);
+    EXPECT_EQ(server.request_count(), 3u);
+    EXPECT_EQ(tree(root.path()), (std::map<std::string, std::string>{{"file", "a file"}}));
 }
 
 }  // namespace
