@@ -211,6 +211,18 @@ TEST_F(TaobaoPageCopy, PageTextEndsAtTheFirstZeroByte) {
                           "\" },{ \"sellernick\":\"\" },{ \"itemid\":\"\" }],\"" + gbk("主图") + "\":[]}");
 }
 
+TEST_F(TaobaoPageCopy, UnwritableCopyLeavesTheRecordWhole) {
+    // A directory where the file should be: the write fails, the record does not.
+    std::filesystem::remove(lswb_path());
+    ASSERT_TRUE(std::filesystem::create_directory(lswb_path()));
+    server_.serve("/item.htm", fixture(taobao, "item", ".html"));
+
+    const std::string record = kestrelgrab_(server_.http_url("/item.htm").c_str());
+    EXPECT_TRUE(std::filesystem::is_directory(lswb_path()));
+    std::filesystem::remove(lswb_path());
+    EXPECT_EQ(record, fixture(taobao, "item", ".expected"));
+}
+
 TEST_F(TaobaoPageCopy, StoppedJobLeavesTheFileAlone) {
     write_bytes(lswb_path(), "earlier page");
     server_.serve("/item.htm", fixture(taobao, "item", ".html"));
