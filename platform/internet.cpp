@@ -118,7 +118,9 @@ bool http_send_request(InternetHandle* request, std::string_view headers, std::s
     spec.method = request->verb;
     std::string path = request->path;
     if (path.empty() || path[0] != '/') path = "/" + path;
-    spec.url = escape_url(scheme + "://" + gbk_to_utf8(request->host) + ":" + std::to_string(request->port) +
+    // Port 0 stands for the service's default port: 443 for a secure request, else 80.
+    int port = request->port != 0 ? request->port : secure ? 443 : 80;
+    spec.url = escape_url(scheme + "://" + gbk_to_utf8(request->host) + ":" + std::to_string(port) +
                           gbk_to_utf8(path));
     std::size_t start = 0;
     while (start <= headers.size()) {

@@ -27,7 +27,8 @@ constexpr unsigned internet_flag_ignore_redirect_to_https = 0x00004000u;
 // separated by blanks or ";") for the named scheme only. `bypass` is not supported and must be "".
 InternetHandle* internet_open(std::string_view agent, int access_type, std::string_view proxy,
                               std::string_view bypass, unsigned flags);
-// Remembers the server; nothing is sent yet. Only the HTTP service is offered.
+// Remembers the server; nothing is sent yet. Only the HTTP service is offered. Port 0 means
+// the default port (443 when the request is opened secure, else 80).
 InternetHandle* internet_connect(InternetHandle* session, std::string_view host, int port, std::string_view user,
                                  std::string_view password, int service, unsigned flags);
 // `verb` "GET", "POST" or "HEAD"; `object_path` from "/" on, query included. The flags above

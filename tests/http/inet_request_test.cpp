@@ -199,6 +199,11 @@ TEST_F(InetRequest, ProxyForHttpAddresses) {
     ASSERT_EQ(proxy.requests().size(), 1u);
     EXPECT_EQ(proxy.requests()[0].target, server.http_url("/v"));
     EXPECT_EQ(server.request_count(), 0u);
+
+    // A port written without digits is port 0, which stands for the default port.
+    inet_request("http://127.0.0.1:/v", 0, {}, nullptr, nullptr, nullptr, nullptr, false, nullptr, proxy_address);
+    ASSERT_EQ(proxy.requests().size(), 2u);
+    EXPECT_EQ(proxy.requests()[1].target, "http://127.0.0.1/v");
 }
 
 }  // namespace
