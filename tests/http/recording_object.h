@@ -13,6 +13,8 @@ public:
     explicit RecordingObject(std::unique_ptr<HttpRequestObject> real = nullptr) : real_(std::move(real)) {}
 
     std::vector<std::string> calls;
+    // Where the calls are copied too, for an object web_request makes and releases itself.
+    std::vector<std::string>* copy_to = nullptr;
     // Canned reply when there is no real object.
     std::string reply_body, reply_headers;
     int reply_status = 0;
@@ -61,6 +63,9 @@ public:
     }
 
 private:
-    void note(std::string call) { calls.push_back(std::move(call)); }
+    void note(std::string call) {
+        if (copy_to != nullptr) copy_to->push_back(call);
+        calls.push_back(std::move(call));
+    }
     std::unique_ptr<HttpRequestObject> real_;
 };

@@ -94,20 +94,16 @@ TEST(WebRequestCalls, ProxyAndCredentials) {
     struct Case {
         std::string proxy, user;
         int flag;
-        bool pass_flag;
         std::vector<std::string> expected;
     };
-    for (const Case& c : {Case{"", "u", 1, false, {}},
-                          Case{"p:8080", "", 1, false, {"SetProxy(2,p:8080)"}},
-                          Case{"p:8080", "u", 1, false, {"SetProxy(2,p:8080)", "SetCredentials(u,pw,1)"}},
-                          Case{"p:8080", "u", 0, true, {"SetProxy(2,p:8080)", "SetCredentials(u,pw,0)"}}}) {
+    // An explicit flag is passed on unchanged (the omitted one: OmittedCredentialFlagIsOne).
+    for (const Case& c : {Case{"", "u", 1, {}},
+                          Case{"p:8080", "", 1, {"SetProxy(2,p:8080)"}},
+                          Case{"p:8080", "u", 1, {"SetProxy(2,p:8080)", "SetCredentials(u,pw,1)"}},
+                          Case{"p:8080", "u", 0, {"SetProxy(2,p:8080)", "SetCredentials(u,pw,0)"}}}) {
         RecordingObject object;
-        if (c.pass_flag)
-            web_request(url, 0, {}, nullptr, nullptr, nullptr, nullptr, nullptr, false, {}, c.proxy, -1, c.user, "pw",
-                        c.flag, &object);
-        else
-            web_request(url, 0, {}, nullptr, nullptr, nullptr, nullptr, nullptr, false, {}, c.proxy, -1, c.user, "pw",
-                        1, &object);
+        web_request(url, 0, {}, nullptr, nullptr, nullptr, nullptr, nullptr, false, {}, c.proxy, -1, c.user, "pw",
+                    c.flag, &object);
         std::vector<std::string> before_open(object.calls.begin(),
                                              object.calls.begin() + static_cast<long>(c.expected.size()));
         EXPECT_EQ(before_open, c.expected);
@@ -141,6 +137,24 @@ TEST(WebRequestCalls, SuppliedObjectOutlivesTheCallAndComBalances) {
 }
 
 std::unique_ptr<HttpRequestObject> no_object() { return nullptr; }
+
+std::vector<std::string> made_object_calls;
+std::unique_ptr<HttpRequestObject> recording_object() {
+    auto object = std::make_unique<RecordingObject>();
+    object->copy_to = &made_object_calls;
+    return object;
+}
+
+TEST(WebRequestCalls, OmittedCredentialFlagIsOne) {
+    HttpRequestObjectFactory previous = set_http_request_object_factory(recording_object);
+    made_object_calls.clear();
+    web_request(url, 0, {}, nullptr, nullptr, nullptr, nullptr, nullptr, false, {}, "p:8080", -1, "u", "pw");
+    set_http_request_object_factory(previous);
+    ASSERT_GE(made_object_calls.size(), 3u);
+    EXPECT_EQ(made_object_calls[0], "SetProxy(2,p:8080)");
+    EXPECT_EQ(made_object_calls[1], "SetCredentials(u,pw,1)");
+    EXPECT_EQ(made_object_calls[2], "Open(GET," + url + ",false)");
+}
 
 TEST(WebRequestCalls, CreationFailureChangesNothing) {
     HttpRequestObjectFactory previous = set_http_request_object_factory(no_object);
