@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -383,21 +384,39 @@ void run_with_library_on_search_path() {
     std::_Exit(saved && window.messages().empty() ? 7 : 8);
 }
 
+// Puts the built libraries on the library search path of child processes (read when they start).
+class LibrariesOnSearchPath {
+public:
+    LibrariesOnSearchPath() {
+        const char* previous = std::getenv("LD_LIBRARY_PATH");
+        had_ = previous != nullptr;
+        if (had_) saved_ = previous;
+        setenv("LD_LIBRARY_PATH", native_path(run_directory()).c_str(), 1);
+    }
+    ~LibrariesOnSearchPath() {
+        if (had_) setenv("LD_LIBRARY_PATH", saved_.c_str(), 1);
+        else unsetenv("LD_LIBRARY_PATH");
+    }
+
+private:
+    bool had_ = false;
+    std::string saved_;
+};
+
 TEST(JobDeathTest, ALibraryOutsideTheFirstDirectoryIsFoundThroughTheLibrarySearch) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    // The child reads the search path when it starts.
-    const char* previous = std::getenv("LD_LIBRARY_PATH");
-    const std::string saved = previous ? previous : "";
-    setenv("LD_LIBRARY_PATH", native_path(run_directory()).c_str(), 1);
+    LibrariesOnSearchPath search;
     EXPECT_EXIT(run_with_library_on_search_path(), ::testing::ExitedWithCode(7), "");
-    if (previous) setenv("LD_LIBRARY_PATH", saved.c_str(), 1);
-    else unsetenv("LD_LIBRARY_PATH");
 }
 
 TEST(JobDeathTest, AnUnboundTmallLibraryEndsTheProgramWithAMessage) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const std::string line = "http://127.0.0.1:1/detail.tmall.com/1.htm";
     for (bool library_present : {false, true}) {
+        // A file of that name in the first directory is the one bound, even when the search
+        // would find the real library.
+        std::optional<LibrariesOnSearchPath> search;
+        if (library_present) search.emplace();
         EXPECT_EXIT(run_without_tmall_library(library_present, line), ::testing::ExitedWithCode(1),
                     "falcongrab\\.so.*falcongrab.*log as expected")
             << (library_present ? "export missing" : "library missing");
