@@ -160,6 +160,15 @@ TEST_F(InetRequest, ErrorStatusRedirectsAndBrokenBodies) {
     EXPECT_EQ(block.rfind("HTTP/1.1 404", 0), 0u);
     EXPECT_EQ(inet_request(server.http_url("/hop")), "final");
     EXPECT_EQ(inet_request(server.http_url("/hop"), 0, {}, nullptr, nullptr, nullptr, nullptr, true), "moved");
+    // A cookie set on the way goes to the next hop only while the platform's cookie handling is
+    // on, that is when no cookie text is passed.
+    server.redirect("/cookie-hop", "/final", 302, {{"Set-Cookie", "hop=1"}});
+    EXPECT_EQ(inet_request(server.http_url("/cookie-hop")), "final");
+    EXPECT_EQ(server.requests_to("/final").back().header("Cookie"), "hop=1");
+    std::string cookies;
+    EXPECT_EQ(inet_request(server.http_url("/cookie-hop"), 0, {}, &cookies), "final");
+    EXPECT_FALSE(server.requests_to("/final").back().has_header("Cookie"));
+    EXPECT_EQ(cookies, "");
     // What arrived before the connection broke is kept.
     EXPECT_EQ(inet_request(server.http_url("/short"), 0, {}, nullptr, nullptr, nullptr, &block), "partial");
     EXPECT_EQ(block.rfind("HTTP/1.1 200", 0), 0u);
