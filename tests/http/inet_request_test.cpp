@@ -177,6 +177,17 @@ TEST_F(InetRequest, ErrorStatusRedirectsAndBrokenBodies) {
     EXPECT_EQ(reset, std::string(reset.size(), 'r'));
 }
 
+TEST_F(InetRequest, BodyOverTheBoundIsNotKept) {
+    // Unlike a broken connection, a body past the bound leaves nothing, announced or not.
+    server.huge_body("/announced", std::size_t{300} * 1024 * 1024, true);
+    server.huge_body("/endless", std::size_t{257} * 1024 * 1024, false);
+    for (const char* path : {"/announced", "/endless"}) {
+        std::string block;
+        EXPECT_EQ(inet_request(server.http_url(path), 0, {}, nullptr, nullptr, nullptr, &block), "") << path;
+        EXPECT_EQ(block.rfind("HTTP/1.1 200", 0), 0u) << path;
+    }
+}
+
 TEST_F(InetRequest, CertificatesAreVerified) {
     server.serve("/v", "secret page");
     std::string block = "x", cookies = "a=1";
