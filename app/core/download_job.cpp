@@ -67,7 +67,10 @@ void JobControl::start_clicked() {
 
 void JobControl::pause_clicked() {
     window_.set_job_buttons(JobButtons::paused);
-    if (worker_handle_) worker_handle_->suspend();
+    if (worker_handle_) {
+        worker_handle_->suspend();
+        worker_handle_->deliver_pending();
+    }
     window_.append_log(gbk("执行了暂停下载功能\r\n"));
 }
 
@@ -78,7 +81,10 @@ void JobControl::continue_clicked() {
 }
 
 void JobControl::stop_clicked(const std::function<bool()>& confirm) {
-    if (worker_handle_) worker_handle_->suspend();
+    if (worker_handle_) {
+        worker_handle_->suspend();
+        worker_handle_->deliver_pending();
+    }
     if (!confirm()) {
         if (worker_handle_) worker_handle_->resume();
         return;

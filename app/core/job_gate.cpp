@@ -1,7 +1,9 @@
 // The job gate, the per-thread gate of the current worker, and the host gate export.
 #include "core/job_gate.h"
 
+#include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <type_traits>
 
 #include "platform/host_gate.h"
@@ -62,6 +64,16 @@ void JobGate::step(const std::function<void()>& step) {
     step();
 }
 
+void JobGate::deliver_pending() {
+    std::lock_guard lock(pending_mutex_);
+    if (pending_) pending_();
+}
+
+void JobGate::set_pending(std::function<void()> deliver) {
+    std::lock_guard lock(pending_mutex_);
+    pending_ = std::move(deliver);
+}
+
 void JobGate::mark_finished() {
     std::lock_guard lock(mutex_);
     finished_ = true;
@@ -101,9 +113,12 @@ extern "C" __attribute__((visibility("default"))) int vesklar_job_gate(void) {
 static_assert(std::is_same_v<decltype(&vesklar_job_gate), vesklar_job_gate_fn>);
 
 JobSteps::JobSteps(WindowOps& window, JobGate& gate)
-    : window_(window), gate_(gate), courier_([this] { courier(); }) {}
+    : window_(window), gate_(gate), courier_([this] { courier(); }) {
+    gate_.set_pending([this] { deliver_held(); });
+}
 
 JobSteps::~JobSteps() {
+    gate_.set_pending({});
     {
         std::lock_guard lock(mutex_);
         closing_ = true;
@@ -153,6 +168,37 @@ void JobSteps::flush() {
     pass();  // after a stop the courier delivers nothing: the worker goes no further
 }
 
+void JobSteps::deliver(const std::vector<Change>& batch) {
+    std::string texts;
+    for (const Change& change : batch) {
+        if (!change.buttons) {
+            texts += change.text;
+            continue;
+        }
+        if (!texts.empty()) window_.append_log(texts);
+        texts.clear();
+        window_.set_job_buttons(change.state);
+    }
+    if (!texts.empty()) window_.append_log(texts);
+}
+
+void JobSteps::deliver_held() {
+    std::vector<Change> batch;
+    {
+        std::lock_guard lock(mutex_);
+        batch.swap(sending_);
+        batch.insert(batch.end(), std::make_move_iterator(queue_.begin()), std::make_move_iterator(queue_.end()));
+        queue_.clear();
+        // The buttons the worker sets at its end, and what follows, wait for continue: the
+        // handler's buttons stay until then.
+        auto first_buttons = std::find_if(batch.begin(), batch.end(), [](const Change& c) { return c.buttons; });
+        queue_.assign(std::make_move_iterator(first_buttons), std::make_move_iterator(batch.end()));
+        batch.erase(first_buttons, batch.end());
+    }
+    changed_.notify_all();
+    deliver(batch);
+}
+
 void JobSteps::courier() {
     // At most one delivery per display frame: texts logged meanwhile go in the same request,
     // so a fast job does not make the window lay out and draw its log once per line.
@@ -164,26 +210,21 @@ void JobSteps::courier() {
         if (queue_.empty()) return;
         changed_.wait_until(lock, last_delivery + frame, [this] { return closing_ || flushing_ > 0; });
         last_delivery = std::chrono::steady_clock::now();
-        std::vector<Change> batch;
-        batch.swap(queue_);
+        sending_.insert(sending_.end(), std::make_move_iterator(queue_.begin()), std::make_move_iterator(queue_.end()));
+        queue_.clear();
         in_flight_ = true;
         lock.unlock();
 
         bool delivered = false;
         while (!delivered && gate_.wait_open()) {
             window_.run_on_window([&] {
-                if (gate_.held()) return;  // a pause or stop came first: not now
-                std::string texts;
-                for (const Change& change : batch) {
-                    if (!change.buttons) {
-                        texts += change.text;
-                        continue;
-                    }
-                    if (!texts.empty()) window_.append_log(texts);
-                    texts.clear();
-                    window_.set_job_buttons(change.state);
+                if (gate_.held()) return;  // a pause or stop came first: its handler took the texts
+                std::vector<Change> batch;
+                {
+                    std::lock_guard taken(mutex_);
+                    batch.swap(sending_);
                 }
-                if (!texts.empty()) window_.append_log(texts);
+                deliver(batch);
                 delivered = true;
             });
             if (!delivered) changed_.notify_all();  // a flush waiting now sees the hold
@@ -194,6 +235,7 @@ void JobSteps::courier() {
         changed_.notify_all();
         if (!delivered) {  // stopped: nothing more reaches the window
             queue_.clear();
+            sending_.clear();
             return;
         }
     }

@@ -37,6 +37,12 @@ public:
     // when the gate is stopped. `step` must not wait for the window.
     void step(const std::function<void()>& step);
 
+    // Window thread, right after suspend(): puts on the window what the worker logged before
+    // the hold, so the handler's own text follows everything the worker had done.
+    void deliver_pending();
+    // Worker: what deliver_pending() runs (empty: nothing).
+    void set_pending(std::function<void()> deliver);
+
     // The worker's end: set when its thread leaves the job, whatever the reason.
     void mark_finished();
     bool finished() const;
@@ -54,6 +60,9 @@ private:
     bool stopped_ = false;
     bool finished_ = false;
     int waiting_ = 0;
+
+    std::mutex pending_mutex_;  // taken before a JobSteps' own lock, never after
+    std::function<void()> pending_;
 };
 
 // The gate of the job running on the calling thread (null outside a worker). The exported
@@ -75,9 +84,10 @@ private:
 
 // The worker's view of the window. Reads and changes pass the gate on the worker first. Log
 // texts and button changes then travel in order through a courier thread of the job, which
-// checks the gate and makes each batch of changes as one request on the window thread: nothing
-// reaches the window after the handler that paused or stopped the job (a held batch waits for
-// continue), and the worker never waits for the window to draw what it logged.
+// checks the gate and makes each batch of changes as one request on the window thread, so the
+// worker never waits for the window to draw what it logged. The handler that pauses or stops
+// the job first delivers the texts still on their way (the gate's deliver_pending()), then
+// writes its own; after it nothing reaches the window until continue (ever, once stopped).
 class JobSteps {
 public:
     JobSteps(WindowOps& window, JobGate& gate);
@@ -107,12 +117,16 @@ private:
     };
     void send(Change change);
     void courier();
+    // Window thread, gate held: delivers the waiting texts up to the first button change.
+    void deliver_held();
+    void deliver(const std::vector<Change>& batch);
 
     WindowOps& window_;
     JobGate& gate_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Change> queue_;
+    std::vector<Change> sending_;  // taken by the courier, not yet on the window
     bool in_flight_ = false;
     bool closing_ = false;
     int flushing_ = 0;

@@ -45,6 +45,19 @@ std::string main_picture(int i, int n, const std::string& url) {
     return gbk("\r\n\r\n主图下载（" + std::to_string(i) + "/" + std::to_string(n) + ")") + url;
 }
 
+// The worker's texts in a job log `log` (without the start texts) that the handler writing
+// `handler_text` put on the window before its own text: they were on their way to the window.
+// They must be a non-empty beginning of `worker_texts`, and `log` must end with the handler's text.
+std::string on_their_way(const std::string& log, const std::string& handler_text, const std::string& worker_texts) {
+    const bool shaped = log.size() > started.size() + handler_text.size() && log.compare(0, started.size(), started) == 0 &&
+                        log.compare(log.size() - handler_text.size(), handler_text.size(), handler_text) == 0;
+    EXPECT_TRUE(shaped) << log;
+    if (!shaped) return {};
+    const std::string texts = log.substr(started.size(), log.size() - started.size() - handler_text.size());
+    EXPECT_EQ(worker_texts.substr(0, texts.size()), texts);
+    return texts;
+}
+
 // Every folder (with a trailing "/") and file (with its bytes) below `root`, by UTF-8 path.
 std::map<std::string, std::string> tree(const fs::path& root) {
     std::map<std::string, std::string> found;
@@ -233,7 +246,8 @@ TEST_F(JobTest, PauseDuringThePageFetchHoldsTheExtractorLibrary) {
     EXPECT_EQ(tree(root.path()), item_tree("Extract_5", "e", {1}));
 }
 
-TEST_F(JobTest, ALogTextOnItsWayDoesNotSlipInAfterPauseOrStop) {
+TEST_F(JobTest, TextsOnTheirWayPrecedeThePauseOrStopTextAndNothingFollowsIt) {
+    const std::string worker_texts = unrecognised("a", 1) + unrecognised("b", 2) + finished;
     struct Case {
         const char* what;
         bool stops;
@@ -248,16 +262,37 @@ TEST_F(JobTest, ALogTextOnItsWayDoesNotSlipInAfterPauseOrStop) {
         before_first_request([this, &c] { c.action(control); });
         auto gate = start("a\r\nb");
         ASSERT_TRUE(c.stops ? gate->wait_finished() : gate->wait_waiting(1)) << c.what;
-        EXPECT_EQ(window.log().substr(before.size()), started + c.log_after_action) << c.what;
+        ASSERT_TRUE(window.wait_log_ends_with(c.log_after_action)) << c.what;  // the handler has ended
+        // The courier's first batch was on its way when the handler ran.
+        const std::string at_action = window.log().substr(before.size());
+        const std::string texts = on_their_way(at_action, c.log_after_action, worker_texts);
+        EXPECT_EQ(window.buttons(), c.stops ? JobButtons::idle : JobButtons::paused) << c.what;
         if (!c.stops) {
             resume();
             ASSERT_TRUE(gate->wait_finished());
             EXPECT_EQ(window.log().substr(before.size()),
-                      started + paused + continued + unrecognised("a", 1) + unrecognised("b", 2) + finished);
+                      at_action + continued + worker_texts.substr(texts.size()));
         }
         ASSERT_TRUE(gate->wait_finished());
+        if (c.stops) {
+            EXPECT_EQ(window.log().substr(before.size()), at_action);
+        }
         EXPECT_EQ(window.buttons(), JobButtons::idle) << c.what;
     }
+}
+
+TEST_F(JobTest, APauseAtTheJobEndShowsTheEndTextButKeepsThePausedButtonsUntilContinue) {
+    before_first_request([this] { control.pause_clicked(); });
+    auto gate = start("   ");
+    ASSERT_TRUE(gate->wait_waiting(1));
+    ASSERT_TRUE(window.wait_log_ends_with(paused));
+    EXPECT_EQ(window.log(), started + finished + paused);
+    EXPECT_EQ(window.buttons(), JobButtons::paused);
+    EXPECT_FALSE(gate->finished());
+    resume();
+    ASSERT_TRUE(gate->wait_finished());
+    EXPECT_EQ(window.log(), started + finished + paused + continued);
+    EXPECT_EQ(window.buttons(), JobButtons::idle);
 }
 
 TEST_F(JobTest, StopCancelUndoesOnlyItsOwnHold) {
@@ -272,14 +307,18 @@ TEST_F(JobTest, StopCancelUndoesOnlyItsOwnHold) {
     before_first_request([this] { control.pause_clicked(); });
     gate = start("b");
     ASSERT_TRUE(gate->wait_waiting(1));
+    ASSERT_TRUE(window.wait_log_ends_with(paused));
+    const std::string at_pause = window.log().substr(before.size());
+    const std::string worker_texts = unrecognised("b", 1) + finished;
+    const std::string texts = on_their_way(at_pause, paused, worker_texts);
     stop(false);
     EXPECT_TRUE(gate->held());
     EXPECT_FALSE(gate->finished());
     EXPECT_EQ(window.buttons(), JobButtons::paused);
-    EXPECT_EQ(window.log().substr(before.size()), started + paused);
+    EXPECT_EQ(window.log().substr(before.size()), at_pause);
     resume();
     ASSERT_TRUE(gate->wait_finished());
-    EXPECT_EQ(window.log().substr(before.size()), started + paused + continued + unrecognised("b", 1) + finished);
+    EXPECT_EQ(window.log().substr(before.size()), at_pause + continued + worker_texts.substr(texts.size()));
 }
 
 TEST_F(JobTest, StopDuringATransferEndsTheWorkerAndANewJobStartsAtOnce) {
@@ -326,9 +365,12 @@ TEST_F(JobTest, StopWhilePausedEndsTheWorker) {
     before_first_request([this] { control.pause_clicked(); });
     auto gate = start("a");
     ASSERT_TRUE(gate->wait_waiting(1));
+    ASSERT_TRUE(window.wait_log_ends_with(paused));
+    const std::string at_pause = window.log();
+    on_their_way(at_pause, paused, unrecognised("a", 1) + finished);
     stop(true);
     ASSERT_TRUE(gate->wait_finished());
-    EXPECT_EQ(window.log(), started + paused + stopped);
+    EXPECT_EQ(window.log(), at_pause + stopped);
     EXPECT_EQ(window.buttons(), JobButtons::idle);
 }
 

@@ -93,6 +93,7 @@ private slots:
     void buttons_follow_pause_cancel_continue_and_stop();
     void an_empty_box_asks_for_an_address();
     void a_whole_job_through_the_window();
+    void a_stop_mid_job_leaves_a_line_for_every_picture_on_disk();
 };
 
 void JobWindowTest::buttons_follow_pause_cancel_continue_and_stop() {
@@ -184,6 +185,37 @@ void JobWindowTest::a_whole_job_through_the_window() {
     QCOMPARE(read_bytes(h.save_root.path() / "整件_31/主图/(2)主图.jpg"), picture_bytes("a", 2));
     QCOMPARE(read_bytes(h.save_root.path() / "天猫_32/主图/(1)主图.jpg"), picture_bytes("b", 1));
     QVERIFY(fs::is_directory(h.save_root.path() / "天猫_32/描述图"));
+}
+
+void JobWindowTest::a_stop_mid_job_leaves_a_line_for_every_picture_on_disk() {
+    // Many small pictures: the stop lands while the worker runs at full speed with texts on
+    // their way to the window. The last picture is held so the job cannot end first.
+    const int n = 300;
+    vktest::TestServer server;
+    const ServedItem item = serve_taobao(server, "q", "Quick", "6", n, n, vktest::TestServer::before_headers);
+    Harness h;
+    h.window->ops().set_text("编辑框_目标网址", item.line);
+    h.button("按钮_开始下载")->click();
+    auto gate = h.gate();
+    QDeadlineTimer deadline(30000);
+    while (h.log().find(main_picture(3, n, item.urls[2])) == std::string::npos && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    h.dialogs.answer_ok_cancel(true);
+    h.button("按钮_结束下载")->click();
+    server.release("/q/" + std::to_string(n) + ".jpg");
+    QTRY_VERIFY_WITH_TIMEOUT(gate->finished(), 30000);
+
+    const std::string log = h.log();
+    QVERIFY(ends_with(log, gbk("执行了结束下载\r\n")));
+    int files = 0;
+    for (int i = 1; i <= n; ++i) {
+        const fs::path file = h.save_root.path() / "Quick_6/主图" / ("(" + std::to_string(i) + ")主图.jpg");
+        if (!fs::exists(file)) continue;
+        ++files;
+        QVERIFY2(log.find(main_picture(i, n, item.urls[i - 1])) != std::string::npos, file.c_str());
+        QCOMPARE(read_bytes(file), picture_bytes("q", i));
+    }
+    QVERIFY(files >= 2 && files < n);
 }
 
 int main(int argc, char** argv) {
