@@ -81,15 +81,18 @@ void JobControl::continue_clicked() {
 }
 
 void JobControl::stop_clicked(const std::function<bool()>& confirm) {
-    if (worker_handle_) {
-        worker_handle_->suspend();
-        worker_handle_->deliver_pending();
-    }
+    // Texts on their way are shown only for a running job: a paused one shows nothing more.
+    const bool running = worker_handle_ && !worker_handle_->held();
+    if (worker_handle_) worker_handle_->suspend();
+    if (running) worker_handle_->deliver_pending();
     if (!confirm()) {
         if (worker_handle_) worker_handle_->resume();
         return;
     }
-    if (worker_handle_) worker_handle_->stop();
+    if (worker_handle_) {
+        if (running) worker_handle_->deliver_pending();  // a text being sent as the hold began
+        worker_handle_->stop();
+    }
     window_.set_job_buttons(JobButtons::idle);
     window_.append_log(gbk("执行了结束下载\r\n"));
 }
