@@ -86,8 +86,8 @@ private:
 // texts and button changes then travel in order through a courier thread of the job, which
 // checks the gate and makes each batch of changes as one request on the window thread, so the
 // worker never waits for the window to draw what it logged. The handler that pauses or stops
-// the job first delivers the texts still on their way (the gate's deliver_pending()), then
-// writes its own; after it nothing reaches the window until continue (ever, once stopped).
+// a running job first delivers the texts still on their way (the gate's deliver_pending()),
+// then writes its own; after it nothing reaches the window until continue (ever, once stopped).
 class JobSteps {
 public:
     JobSteps(WindowOps& window, JobGate& gate);
