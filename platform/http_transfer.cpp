@@ -89,6 +89,7 @@ struct Hop {
     bool idle_expired = false;
     bool gate_stopped = false;
     bool too_large = false;
+    Clock::duration held_unarmed{};  // time a pause held the exchange before its request went out
 
     void reset() {
         header_block.clear();
@@ -97,6 +98,7 @@ struct Hop {
         armed = false;
         last_down = last_up = -1;
         idle_expired = gate_stopped = too_large = false;
+        held_unarmed = {};
     }
 };
 
@@ -142,7 +144,9 @@ int on_progress(void* user, curl_off_t, curl_off_t dlnow, curl_off_t, curl_off_t
             return 1;
         }
         // Time spent held by a paused job is no idle time of the connection.
-        hop->last_activity += Clock::now() - before;
+        Clock::duration held = Clock::now() - before;
+        hop->last_activity += held;
+        if (!hop->armed) hop->held_unarmed += held;
     }
     if (!hop->armed) return 0;
     Clock::time_point now = Clock::now();
@@ -314,6 +318,13 @@ TransferResult perform_transfer(const TransferSpec& spec) {
         if (code != CURLE_OK && retryable(code) && new_connections == 0 && !hop.header_bytes) {
             // The server had closed the kept connection: once more on a fresh one.
             curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, 1L);
+            hop.reset();
+            code = curl_easy_perform(h);
+        }
+        while (code == CURLE_OPERATION_TIMEDOUT && !hop.armed && !hop.gate_stopped &&
+               hop.held_unarmed > std::chrono::milliseconds(1)) {
+            // The connect limit kept running while a pause held the exchange; nothing has been
+            // sent yet, so the connection is simply tried again.
             hop.reset();
             code = curl_easy_perform(h);
         }

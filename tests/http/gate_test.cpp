@@ -2,9 +2,17 @@
 // one; time held by a pause is no idle time.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "platform/host_gate.h"
 #include "support/test_server.h"
@@ -19,7 +27,8 @@ struct Gate {
     std::condition_variable changed;
     Mode mode = Mode::go;
     int calls = 0;
-    bool holding = false;  // a caller is blocked by the pause right now
+    int pause_at_call = 0;  // when set, the gate pauses itself at this call
+    bool holding = false;   // a caller is blocked by the pause right now
 
     void set(Mode m) {
         std::lock_guard lock(mutex);
@@ -40,6 +49,7 @@ Gate gate;
 extern "C" __attribute__((visibility("default"))) int vesklar_job_gate() {
     std::unique_lock lock(gate.mutex);
     ++gate.calls;
+    if (gate.pause_at_call != 0 && gate.calls == gate.pause_at_call) gate.mode = Mode::paused;
     if (gate.mode == Mode::paused) {
         gate.holding = true;
         gate.changed.notify_all();
@@ -54,7 +64,10 @@ namespace {
 class JobGate : public ::testing::Test {
 protected:
     void SetUp() override { gate.set(Mode::go); }
-    void TearDown() override { gate.set(Mode::go); }
+    void TearDown() override {
+        gate.pause_at_call = 0;
+        gate.set(Mode::go);
+    }
     vktest::TestServer server;
 };
 
@@ -104,6 +117,77 @@ TEST_F(JobGate, PauseLongerThanTheTimeOutDoesNotFailTheTransfer) {
     worker.join();
     EXPECT_EQ(status, 200);
     EXPECT_EQ(body, whole);
+}
+
+// A listener that takes TCP connections and never answers, so a TLS connection to it stays
+// in its set-up phase until the connect limit ends it.
+class SilentListener {
+public:
+    SilentListener() {
+        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        listen(fd_, 8);
+        socklen_t len = sizeof addr;
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
+        port_ = ntohs(addr.sin_port);
+        thread_ = std::thread([this] {
+            while (!done_) {
+                pollfd p{fd_, POLLIN, 0};
+                if (poll(&p, 1, 50) <= 0) continue;
+                int c = accept(fd_, nullptr, nullptr);
+                if (c >= 0) {
+                    std::lock_guard lock(mutex_);
+                    clients_.push_back(c);
+                }
+            }
+        });
+    }
+    ~SilentListener() {
+        done_ = true;
+        thread_.join();
+        for (int c : clients_) close(c);
+        close(fd_);
+    }
+    int port() const { return port_; }
+    size_t accepted() {
+        std::lock_guard lock(mutex_);
+        return clients_.size();
+    }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+    std::atomic<bool> done_{false};
+    std::mutex mutex_;
+    std::vector<int> clients_;
+    std::thread thread_;
+};
+
+TEST_F(JobGate, PauseWhileConnectingDoesNotUseUpTheConnectLimit) {
+    SilentListener silent;
+    int status = -1;
+    std::string body = "unset";
+    {
+        std::lock_guard lock(gate.mutex);
+        // Call 1 is the check before the exchange; call 2 comes from the transfer while the
+        // TLS connection is still being set up.
+        gate.pause_at_call = gate.calls + 2;
+    }
+    const std::string url = "https://127.0.0.1:" + std::to_string(silent.port()) + "/p";
+    std::thread worker([&] {
+        body = web_request(url, 0, {}, nullptr, nullptr, nullptr, nullptr, &status, false, {}, {}, 1);
+    });
+    ASSERT_TRUE(gate.wait_holding());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // paused past the 1 s limit
+    gate.set(Mode::go);
+    worker.join();
+    EXPECT_EQ(body, "");
+    EXPECT_EQ(status, 0);
+    // The held attempt is not counted as a failed connect: a fresh one gets its own full limit.
+    EXPECT_EQ(silent.accepted(), 2u);
 }
 
 }  // namespace
