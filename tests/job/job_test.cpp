@@ -58,18 +58,7 @@ std::string on_their_way(const std::string& log, const std::string& handler_text
     return texts;
 }
 
-// Every folder (with a trailing "/") and file (with its bytes) below `root`, by UTF-8 path.
-std::map<std::string, std::string> tree(const fs::path& root) {
-    std::map<std::string, std::string> found;
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        const std::string rel = fs::relative(entry.path(), root).string();
-        if (entry.is_directory()) found[rel + "/"] = "";
-        else found[rel] = read_bytes(entry.path());
-    }
-    return found;
-}
-
-// The folders of one item and the given main pictures, as tree() shows them.
+// The folders of one item and the given main pictures, as file_tree() shows them.
 std::map<std::string, std::string> item_tree(const std::string& folder, const std::string& name,
                                              std::vector<int> pictures) {
     std::map<std::string, std::string> t = {
@@ -143,7 +132,7 @@ TEST_F(JobTest, TaobaoUnknownEmptyAndTmallLinesGiveTheRunLogFoldersAndPictures) 
 
     auto expected = item_tree("夏装T恤男_41234567890", "tb", {1, 2, 3});
     expected.merge(item_tree("天猫商品好_5551", "tm", {1, 2}));
-    EXPECT_EQ(tree(root.path()), expected);
+    EXPECT_EQ(file_tree(root.path()), expected);
 
     std::vector<std::string> requested;
     for (const auto& r : server.requests()) requested.push_back(r.path);
@@ -211,13 +200,13 @@ TEST_F(JobTest, PauseHoldsATransferUntilContinue) {
     ASSERT_TRUE(gate->wait_waiting(1));  // the worker now waits at its gate
     EXPECT_EQ(window.log(), at_pause);
     EXPECT_TRUE(server.requests_to("/p/3.jpg").empty());
-    EXPECT_EQ(tree(root.path()), item_tree("Paused_1", "p", {1}));
+    EXPECT_EQ(file_tree(root.path()), item_tree("Paused_1", "p", {1}));
     EXPECT_EQ(window.buttons(), JobButtons::paused);
 
     resume();
     ASSERT_TRUE(gate->wait_finished());
     EXPECT_EQ(window.log(), at_pause + continued + main_picture(3, 3, item.urls[2]) + finished);
-    EXPECT_EQ(tree(root.path()), item_tree("Paused_1", "p", {1, 2, 3}));
+    EXPECT_EQ(file_tree(root.path()), item_tree("Paused_1", "p", {1, 2, 3}));
     EXPECT_EQ(window.buttons(), JobButtons::idle);
 }
 
@@ -243,7 +232,7 @@ TEST_F(JobTest, PauseDuringThePageFetchHoldsTheExtractorLibrary) {
     EXPECT_EQ(read_bytes(lswb), item.page);
     EXPECT_EQ(window.log(), started + recognised(item.line) + paused + continued + title_line("Extract", "5") +
                                 main_picture(1, 1, item.urls[0]) + finished);
-    EXPECT_EQ(tree(root.path()), item_tree("Extract_5", "e", {1}));
+    EXPECT_EQ(file_tree(root.path()), item_tree("Extract_5", "e", {1}));
 }
 
 TEST_F(JobTest, TextsOnTheirWayPrecedeThePauseOrStopTextAndNothingFollowsIt) {
@@ -357,7 +346,7 @@ TEST_F(JobTest, StopDuringATransferEndsTheWorkerAndANewJobStartsAtOnce) {
                                                    {"Stopped_1/主图/(1)主图.jpg", picture_bytes("s", 1)},
                                                    {"Stopped_1/主图/(2)主图.jpg", "earlier picture"}};
     expected.merge(item_tree("Next_2", "n", {1, 2}));
-    EXPECT_EQ(tree(root.path()), expected);
+    EXPECT_EQ(file_tree(root.path()), expected);
     EXPECT_TRUE(server.requests_to("/s/3.jpg").empty());
 }
 

@@ -41,17 +41,6 @@ std::string record(const std::string& title, const std::string& id, const std::v
     return gbk(text + "}");
 }
 
-// Every folder (with a trailing "/") and file (with its bytes) below `root`, by UTF-8 path.
-std::map<std::string, std::string> tree(const fs::path& root) {
-    std::map<std::string, std::string> found;
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        const std::string rel = fs::relative(entry.path(), root).string();
-        if (entry.is_directory()) found[rel + "/"] = "";
-        else found[rel] = read_bytes(entry.path());
-    }
-    return found;
-}
-
 // Picture bytes that no text rule could leave intact by accident: zeros, "\\", GBK lead bytes.
 std::string picture_bytes(int n) {
     std::string bytes("\xFF\xD8\x00\\\x81\x5C\r\n", 8);
@@ -124,7 +113,7 @@ TEST_F(SaverTest, ThreeTwoFourPicturesGiveTheLogTheFoldersAndEveryFile) {
     save(record("A/B: C.D", "123", main, property, description));
 
     EXPECT_EQ(window.log(), log);
-    EXPECT_EQ(tree(root.path()), expected);
+    EXPECT_EQ(file_tree(root.path()), expected);
     std::vector<std::string> requested;
     for (const auto& r : server.requests()) requested.push_back(server.https_url(r.target));
     std::vector<std::string> all = main;
@@ -168,7 +157,7 @@ TEST_F(SaverTest, UncheckedBoxesSkipTheirCategoryButKeepItsFolder) {
             log += gbk("\r\n\r\n设置里，描述图下载功能未启用");
         }
         EXPECT_EQ(w.log(), log) << f;
-        EXPECT_EQ(tree(dir.path()), expected) << f;
+        EXPECT_EQ(file_tree(dir.path()), expected) << f;
     }
 }
 
@@ -193,7 +182,7 @@ TEST_F(SaverTest, UnreadableRecordsGiveNullAndNoPicture) {
                   gbk("\r\n获取标题：null | 商品ID:null\r\n\r\n设置里，属性图下载功能未启用"
                       "\r\n\r\n设置里，描述图下载功能未启用"));
         const std::string f = c.folder;
-        EXPECT_EQ(tree(dir.path()),
+        EXPECT_EQ(file_tree(dir.path()),
                   (std::map<std::string, std::string>{{f + "/", ""}, {f + "/主图/", ""}, {f + "/属性图/", ""}, {f + "/描述图/", ""}}));
     }
     EXPECT_EQ(server.request_count(), 0u);
@@ -203,14 +192,14 @@ TEST_F(SaverTest, EmptyValuesUseTheBareFolderNames) {
     // With the id: the folder "_"; without it the item folder is the save root itself.
     save(record("", "", {}));
     EXPECT_EQ(window.log(), gbk("\r\n获取标题： | 商品ID:"));
-    EXPECT_EQ(tree(root.path()),
+    EXPECT_EQ(file_tree(root.path()),
               (std::map<std::string, std::string>{{"_/", ""}, {"_/主图/", ""}, {"_/属性图/", ""}, {"_/描述图/", ""}}));
 
     TempDir bare;
     window.set_text("编辑框_保存位置", bare.gbk_path());
     window.set_checked("选择框_文件夹名包含ID", false);
     save(record("", "", {serve("/x.jpg", "xyz")}));
-    EXPECT_EQ(tree(bare.path()), (std::map<std::string, std::string>{}));  // no 主图 subfolder to write into
+    EXPECT_EQ(file_tree(bare.path()), (std::map<std::string, std::string>{}));  // no 主图 subfolder to write into
     EXPECT_EQ(server.requests_to("/x.jpg").size(), 1u);
 }
 
@@ -222,7 +211,7 @@ TEST_F(SaverTest, AnExistingFolderGetsNoSubfoldersAndItsFilesAreReplaced) {
     window.set_checked("选择框_属性图", false);
     window.set_checked("选择框_描述图", false);
     save(record("Old", "5", {m1, m2}));
-    EXPECT_EQ(tree(root.path()), (std::map<std::string, std::string>{{"Old_5/", ""},
+    EXPECT_EQ(file_tree(root.path()), (std::map<std::string, std::string>{{"Old_5/", ""},
                                                                       {"Old_5/主图/", ""},
                                                                       {"Old_5/主图/(1)主图.jpg", picture_bytes(1)},
                                                                       {"Old_5/主图/(2)主图.jpg", picture_bytes(2)},
@@ -381,7 +370,7 @@ TEST_F(SaverTest, AnItemFolderThatCannotBeMadeStillLogsAndFetchesEveryPicture) {
     EXPECT_EQ(window.log(), gbk("\r\n获取标题：F | 商品ID:1\r\n\r\n主图下载（1/1)") + m +
                                 gbk("\r\n\r\n属性图下载（1/1)") + p + gbk("\r\n\r\n描述图下载（1/1)") + d);
     EXPECT_EQ(server.request_count(), 3u);
-    EXPECT_EQ(tree(root.path()), (std::map<std::string, std::string>{{"file", "a file"}}));
+    EXPECT_EQ(file_tree(root.path()), (std::map<std::string, std::string>{{"file", "a file"}}));
 }
 
 }  // namespace

@@ -33,3 +33,13 @@ void write_bytes(const std::filesystem::path& file, std::string_view bytes) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
+
+std::map<std::string, std::string> file_tree(const std::filesystem::path& root) {
+    std::map<std::string, std::string> found;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        const std::string rel = std::filesystem::relative(entry.path(), root).string();
+        if (entry.is_directory()) found[rel + "/"] = "";
+        else found[rel] = read_bytes(entry.path());
+    }
+    return found;
+}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 
 class TempDir {
@@ -23,3 +24,5 @@ private:
 std::string read_bytes(const std::filesystem::path& file);
 // Writes bytes as the whole content of a file, creating parent folders.
 void write_bytes(const std::filesystem::path& file, std::string_view bytes);
+// Every folder (with a trailing "/") and file (with its bytes) below `root`, by UTF-8 path.
+std::map<std::string, std::string> file_tree(const std::filesystem::path& root);
