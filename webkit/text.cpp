@@ -1,6 +1,9 @@
 // Text rules over GBK texts: every search walks character starts, so no match begins on a trail byte.
 #include "webkit/text.h"
 
+#include <charconv>
+#include <cmath>
+
 namespace {
 
 size_t char_len(std::string_view s, size_t i) {
@@ -128,3 +131,36 @@ std::string replace_all(std::string_view text, std::string_view from, std::strin
     }
     return out;
 }
+
+double leading_decimal(std::string_view text) {
+    std::size_t i = 0;
+    auto is_blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };  // space, tab, LF, VT, FF, CR
+    while (i < text.size() && is_blank(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    std::size_t start = i, digits = 0;
+    auto is_digit = [&](std::size_t k) { return k < text.size() && text[k] >= '0' && text[k] <= '9'; };
+    while (is_digit(i)) ++i, ++digits;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (is_digit(i)) ++i, ++digits;
+    }
+    if (digits == 0) return 0.0;
+    bool shrinking = false;  // a negative exponent
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t k = i + 1;
+        if (k < text.size() && (text[k] == '+' || text[k] == '-')) shrinking = text[k++] == '-';
+        if (is_digit(k)) {
+            while (is_digit(k)) ++k;
+            i = k;
+        } else {
+            shrinking = false;
+        }
+    }
+    // from_chars reads the same form and, unlike strtod, never the locale's decimal comma.
+    double value = 0.0;
+    if (std::from_chars(text.data() + start, text.data() + i, value).ec == std::errc::result_out_of_range)
+        value = shrinking ? 0.0 : HUGE_VAL;
+    return negative ? -value : value;
+}
+

@@ -41,5 +41,10 @@ std::string replace_all(std::string_view text, std::string_view from, std::strin
 
 inline bool equal_text(std::string_view a, std::string_view b) { return a == b; }
 
+// The number a text starts with: leading blanks (space, tab, CR, LF, VT, FF), an optional sign,
+// digits with an optional decimal point, an optional exponent; the rest is ignored; no number
+// at all reads as 0. Never depends on the locale; too large a number reads as +-HUGE_VAL.
+double leading_decimal(std::string_view text);
+
 // Whole-number decimal text of a value, as the log lines write numbers.
 inline std::string decimal(long long n) { return std::to_string(n); }
