@@ -10,6 +10,7 @@
 
 #include "core/job_gate.h"
 #include "core/picture_saver.h"
+#include "http/recording_object.h"
 #include "memory_window.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
@@ -120,6 +121,37 @@ TEST_F(SaverTest, ThreeTwoFourPicturesGiveTheLogTheFoldersAndEveryFile) {
     all.insert(all.end(), property.begin(), property.end());
     all.insert(all.end(), description.begin(), description.end());
     EXPECT_EQ(requested, all);
+}
+
+// Every request object the saver makes, wrapped so its member calls are written down.
+std::vector<std::string> object_calls;
+HttpRequestObjectFactory real_factory = nullptr;
+std::unique_ptr<HttpRequestObject> recording_factory() {
+    auto object = std::make_unique<RecordingObject>(real_factory());
+    object->copy_to = &object_calls;
+    return object;
+}
+
+TEST_F(SaverTest, EachCategoryFetchesWithItsOwnTimeOut) {
+    const std::string m = serve("/m.jpg", picture_bytes(1));
+    const std::string p = serve("/p.jpg", picture_bytes(2));
+    const std::string d = serve("/d.jpg", picture_bytes(3));
+    object_calls.clear();
+    real_factory = set_http_request_object_factory(recording_factory);
+    save(record("T", "1", {m}, std::vector<std::string>{p}, std::vector<std::string>{d}));
+    set_http_request_object_factory(real_factory);
+
+    // The time-out each picture was fetched with, by address.
+    std::vector<std::string> seen;
+    std::string timeouts;
+    for (const std::string& call : object_calls) {
+        if (call.rfind("SetTimeouts(", 0) == 0) timeouts = call;
+        if (call.rfind("Open(GET,", 0) == 0) seen.push_back(call.substr(9, call.size() - 16) + " " + timeouts);
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{m + " SetTimeouts(50000,50000,50000,50000)",
+                                              p + " SetTimeouts(50000,50000,50000,50000)",
+                                              d + " SetTimeouts(60000,60000,60000,60000)"}));
+    EXPECT_EQ(read_bytes(root.path() / "T_1" / "描述图" / "(1)描述图.jpg"), picture_bytes(3));
 }
 
 TEST_F(SaverTest, UncheckedBoxesSkipTheirCategoryButKeepItsFolder) {
