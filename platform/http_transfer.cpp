@@ -237,8 +237,11 @@ TransferResult perform_transfer(const TransferSpec& spec) {
     Slot slot = spec.reuse_connections ? share_pool().acquire() : Slot{};
     CURL* h = slot.easy;
     if (h != nullptr) {
+        // A reset neither frees the list of cookie files (it would be lost, one entry per
+        // exchange) nor empties the jar, so both are cleared by hand first.
+        curl_easy_setopt(h, CURLOPT_COOKIEFILE, nullptr);
+        curl_easy_setopt(h, CURLOPT_COOKIELIST, "ALL");
         curl_easy_reset(h);
-        curl_easy_setopt(h, CURLOPT_COOKIELIST, "ALL");  // a reset keeps the cookies of the last exchange
     } else {
         h = curl_easy_init();
     }
