@@ -70,10 +70,7 @@ std::map<std::string, std::string> item_tree(const std::string& folder, const st
 class JobTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        window.set_text("编辑框_保存位置", root.gbk_path());
-        window.set_checked("选择框_文件夹名包含ID", true);
-        window.set_checked("选择框_属性图", true);
-        window.set_checked("选择框_描述图", true);
+        window.set_job_settings(root.gbk_path());
     }
 
     void TearDown() override {

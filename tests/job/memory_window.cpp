@@ -98,3 +98,10 @@ bool MemoryWindow::wait_log_contains(const std::string& piece, double limit_s) c
     return changed_.wait_for(lock, std::chrono::duration<double>(limit_s),
                              [&] { return log_.find(piece) != std::string::npos; });
 }
+
+void MemoryWindow::set_job_settings(const std::string& root) {
+    set_text("编辑框_保存位置", root);
+    set_checked("选择框_文件夹名包含ID", true);
+    set_checked("选择框_属性图", true);
+    set_checked("选择框_描述图", true);
+}

@@ -32,6 +32,9 @@ public:
     void on_window(const std::function<void()>& handler);
 
     void set_checked(std::string_view control, bool on);
+    // The settings a job reads: save location `root`, folder name with id, property and
+    // description pictures on.
+    void set_job_settings(const std::string& root);
     std::string log() const;
     JobButtons buttons() const;
     std::vector<std::pair<std::string, int>> pages() const;

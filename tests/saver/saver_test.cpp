@@ -52,10 +52,7 @@ std::string picture_bytes(int n) {
 class SaverTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        window.set_text("编辑框_保存位置", root.gbk_path());
-        window.set_checked("选择框_文件夹名包含ID", true);
-        window.set_checked("选择框_属性图", true);
-        window.set_checked("选择框_描述图", true);
+        window.set_job_settings(root.gbk_path());
     }
 
     // Serves a picture over HTTPS and gives its address.
